@@ -1,0 +1,33 @@
+#pragma once
+// Atomic file writer: the new content is written to a temporary file in the
+// destination's folder, flushed to disk, then renamed over the destination,
+// so a reader (or a crash) sees either the old file or the new one whole.
+
+#include <expected>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace atomic_file {
+
+struct Options {
+  // Permission bits of the written file.
+  std::filesystem::perms mode = std::filesystem::perms::owner_read |
+                                std::filesystem::perms::owner_write |
+                                std::filesystem::perms::group_read |
+                                std::filesystem::perms::others_read;
+  // Create missing parent folders (with mode 0700 when private_dirs is set).
+  bool create_dirs = true;
+  bool private_dirs = false;
+};
+
+// Replaces `path` with `bytes`. On failure the previous file is untouched and
+// no temporary file is left behind.
+[[nodiscard]] std::expected<void, std::string> write(const std::filesystem::path& path,
+                                                     std::string_view bytes,
+                                                     const Options& options = {});
+
+// Reads a whole file; an error text when it cannot be read.
+[[nodiscard]] std::expected<std::string, std::string> read(const std::filesystem::path& path);
+
+}  // namespace atomic_file
