@@ -16,6 +16,12 @@ if(ZARN_BUILD_BENCH)
   find_package(benchmark REQUIRED)
 endif()
 
+# clang before 19 reports an older __cpp_concepts, which hides std::expected in
+# libstdc++ 12 although clang 16 compiles it; fuzz builds use clang.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_compile_options(-U__cpp_concepts -D__cpp_concepts=202002L -Wno-builtin-macro-redefined)
+endif()
+
 # Standalone Asio is header-only.
 if(NOT TARGET zarn::asio)
   add_library(zarn_asio INTERFACE)

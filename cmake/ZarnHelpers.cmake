@@ -51,3 +51,24 @@ function(zarn_add_subdirs dir)
     endif()
   endforeach()
 endfunction()
+
+# zarn_fuzz(NAME SOURCES ... DEPS ...): a libFuzzer target (clang builds only).
+# Run: build-fuzz/fuzz/<name> -max_total_time=60 <corpus folder>
+function(zarn_fuzz name)
+  cmake_parse_arguments(Z "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${Z_SOURCES})
+  target_link_libraries(${name} PRIVATE ${Z_DEPS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/fuzz")
+endfunction()
+
+# zarn_bench(NAME SOURCES ... DEPS ...): a Google Benchmark program.
+function(zarn_bench name)
+  cmake_parse_arguments(Z "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${Z_SOURCES})
+  target_link_libraries(${name} PRIVATE ${Z_DEPS} benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE ZARN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  zarn_warnings(${name})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bench")
+endfunction()
