@@ -150,9 +150,10 @@ class Document {
 
   // --- Writes. Each records operations for exchange and marks the document
   // changed. Every step of `path` before the last is made a map if it is not
-  // one already (a value of another kind there is replaced by an empty map); a
-  // list position in a path must name an existing element, else nothing is
-  // written and false is returned.
+  // one already (a value of another kind there is replaced by an empty map; a
+  // step followed by a list position must already be a list); a list position
+  // in a path must name an existing element, else nothing is written and false
+  // is returned. Writing the value a key already shows records nothing.
   bool put_bool(const Path& path, bool value);
   bool put_int(const Path& path, std::int64_t value);
   bool put_string(const Path& path, std::string_view value);
