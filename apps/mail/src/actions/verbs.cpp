@@ -123,6 +123,20 @@ std::expected<T, std::string> unit_only(const Tagged& t, std::string_view owner)
 
 }  // namespace
 
+bool is_mail_action_name(std::string_view name) {
+  for (auto a : action_names) {
+    if (a == name) return true;
+  }
+  return false;
+}
+
+bool is_mail_operation_name(std::string_view name) {
+  for (auto o : operation_names) {
+    if (o == name) return true;
+  }
+  return false;
+}
+
 bool is_uuid_text(std::string_view s) {
   if (s.size() != 36) return false;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -226,9 +240,7 @@ std::expected<MailAction, std::string> mail_action_from_json(const json& j) {
     if (!v) return fail(v.error());
     return MailAction{*v};
   }
-  bool known = false;
-  for (auto a : action_names) known = known || a == n;
-  if (!known) return fail(unknown_variant(n, action_names));
+  if (!is_mail_action_name(n)) return fail(unknown_variant(n, action_names));
   if (auto ok = needs_fields(*t, "MailAction"); !ok) return fail(ok.error());
   const json& f = *t->fields;
 
@@ -289,9 +301,7 @@ std::expected<MailOperation, std::string> mail_operation_from_json(const json& j
   if (n == "RefreshCurrentFolder") return unit(MailOperation::RefreshCurrentFolder{});
   if (n == "RevealDraft") return unit(MailOperation::RevealDraft{});
 
-  bool known = false;
-  for (auto o : operation_names) known = known || o == n;
-  if (!known) return fail(unknown_variant(n, operation_names));
+  if (!is_mail_operation_name(n)) return fail(unknown_variant(n, operation_names));
   if (auto ok = needs_fields(*t, "MailOperation"); !ok) return fail(ok.error());
   const json& f = *t->fields;
 

@@ -159,6 +159,10 @@ struct MailOperation {
 [[nodiscard]] std::expected<MailOperation, std::string> decode_mail_operation(
     std::string_view text);
 
+// Whether a variant name (case-sensitive) belongs to the verb.
+[[nodiscard]] bool is_mail_action_name(std::string_view name);
+[[nodiscard]] bool is_mail_operation_name(std::string_view name);
+
 // Whether text is a UUID in hyphenated form (8-4-4-4-12 hex digits, any case).
 [[nodiscard]] bool is_uuid_text(std::string_view text);
 

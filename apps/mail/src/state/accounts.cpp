@@ -125,8 +125,19 @@ std::expected<void, std::string> save_accounts(const std::vector<MailAccount>& l
 
   if (active_index < list.size()) store.set_active(type, accounts::AccountId{list[active_index].id});
 
-  if (auto saved = vault.try_save(); !saved) return saved;
-  return store.save_in(dir);
+  // The services serialise to JSON and may throw on texts that are not
+  // valid UTF-8; that is a failed save, never a crash.
+  try {
+    if (auto saved = vault.try_save(); !saved) return saved;
+  } catch (const std::exception&) {
+    // The library's text may quote bytes of a secret; it is not passed on.
+    return std::unexpected(std::string("could not save the secret vault"));
+  }
+  try {
+    return store.save_in(dir);
+  } catch (const std::exception& e) {
+    return std::unexpected(std::string("could not save the account store: ") + e.what());
+  }
 }
 
 std::expected<void, std::string> persist_accounts(const StorageLocation& location,

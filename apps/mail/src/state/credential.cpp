@@ -57,7 +57,13 @@ std::expected<Credential, std::string> resolve_credential(const AccountSettings&
   if (!fresh) return std::unexpected(fresh.error());
 
   vault.put(settings.email, accounts::Secret{"", oauth_tokens_to_json(*fresh)});
-  if (auto saved = vault.try_save(); !saved) {
+  std::expected<void, std::string> saved;
+  try {
+    saved = vault.try_save();
+  } catch (const std::exception&) {
+    saved = std::unexpected(std::string("the secret vault could not be written"));
+  }
+  if (!saved) {
     return std::unexpected("could not save refreshed sign-in credentials: " + saved.error());
   }
   return Credential{Credential::OAuth{std::move(login), fresh->access_token}};
