@@ -1,0 +1,84 @@
+#pragma once
+// The mail engine: one background thread "mail-engine" that takes requests
+// from an unbounded channel, carries each one out to the end on a backend,
+// and answers on a second channel, always finishing with Completed.
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/channel.h"
+#include "engine/request.h"
+
+namespace mail {
+
+using ResultSender = Sender<EngineResult>;
+
+// Runs one request to the end on the calling thread and sends zero or more
+// results (never Completed; the worker adds it).
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual void handle(EngineRequest request, const ResultSender& results) = 0;
+  [[nodiscard]] virtual bool is_live() const = 0;
+};
+
+// Answers every request with a failure that explains why nothing was sent.
+class OfflineBackend final : public Backend {
+ public:
+  void handle(EngineRequest request, const ResultSender& results) override;
+  [[nodiscard]] bool is_live() const override { return false; }
+};
+
+// Time limits of the live backend. A server that stops answering fails the
+// request with "connection timed out — the server didn't respond".
+struct EngineLimits {
+  std::chrono::milliseconds connect{30'000};   // resolve + TCP connect + TLS handshake
+  std::chrono::milliseconds response{60'000};  // any single wait for server bytes
+};
+
+// The live backend: an Asio runtime run by exactly two threads and the shared
+// TLS client configuration. Fails when either cannot be built.
+[[nodiscard]] std::expected<std::unique_ptr<Backend>, std::string> make_live_backend(EngineLimits limits = {});
+
+// What the shell holds: the request sender and the result receiver.
+class EngineHandle {
+ public:
+  EngineHandle(Sender<EngineRequest> requests, Receiver<EngineResult> results, bool live)
+      : requests_(std::move(requests)), results_(std::move(results)), live_(live) {}
+  EngineHandle(EngineHandle&&) = default;
+  EngineHandle& operator=(EngineHandle&&) = default;
+
+  // Puts the request on the channel; false when the worker is gone (the
+  // request is dropped and the shell shows "Mail worker is unavailable").
+  bool submit(EngineRequest request) { return requests_.send(std::move(request)); }
+
+  // Every result waiting now, without blocking.
+  [[nodiscard]] std::vector<EngineResult> drain();
+
+  // Blocks for the next result (for tools and tests); nothing when the worker is gone.
+  [[nodiscard]] std::optional<EngineResult> wait() { return results_.recv(); }
+
+  [[nodiscard]] bool is_live() const { return live_; }
+
+ private:
+  Sender<EngineRequest> requests_;
+  Receiver<EngineResult> results_;
+  bool live_ = false;
+};
+
+// Builds the live backend (the offline one, with a warning logged, when that
+// fails) and spawns the worker. Throws std::runtime_error("spawn mail engine
+// worker") only if the system refuses to create the thread.
+[[nodiscard]] EngineHandle start(EngineLimits limits = {});
+
+// Spawns the worker over a given backend (tests, the offline build).
+[[nodiscard]] EngineHandle start_with(std::unique_ptr<Backend> backend);
+
+// The worker loop itself: until the request channel closes, handle each
+// request and send Completed. Never lets an error end it.
+void run_worker(Receiver<EngineRequest> requests, ResultSender results, Backend& backend);
+
+}  // namespace mail

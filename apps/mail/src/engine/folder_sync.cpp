@@ -1,0 +1,134 @@
+#include <algorithm>
+#include <chrono>
+
+#include "doc/record_builder.h"
+#include "engine/connection_error.h"
+#include "engine/imap_ops.h"
+#include "tls/tls.h"
+
+namespace mail {
+
+MailboxQuery mailbox_query(FolderRole role) {
+  switch (role) {
+    case FolderRole::Inbox: return {"INBOX", "ALL"};
+    case FolderRole::Starred: return {"INBOX", "FLAGGED"};
+    case FolderRole::Sent: return {"Sent", "ALL"};
+    case FolderRole::Drafts: return {"Drafts", "ALL"};
+    case FolderRole::Archive: return {"Archive", "ALL"};
+    case FolderRole::Trash: return {"Trash", "ALL"};
+    case FolderRole::Junk: return {"Junk", "ALL"};
+  }
+  return {"INBOX", "ALL"};
+}
+
+std::string newest_uid_set(std::vector<std::uint32_t> uids) {
+  std::sort(uids.begin(), uids.end());
+  uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+  std::string out;
+  std::size_t taken = 0;
+  for (auto it = uids.rbegin(); it != uids.rend() && taken < fetch_batch; ++it, ++taken) {
+    if (!out.empty()) out.push_back(',');
+    out += std::to_string(*it);
+  }
+  return out;
+}
+
+std::int64_t current_minute() {
+  using namespace std::chrono;
+  return duration_cast<minutes>(system_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+
+std::string trim(std::string_view s) {
+  const auto ws = " \t\r\n\f\v";
+  const auto b = s.find_first_not_of(ws);
+  if (b == std::string_view::npos) return {};
+  const auto e = s.find_last_not_of(ws);
+  return std::string(s.substr(b, e - b + 1));
+}
+
+bool has_flag(const std::optional<std::vector<std::string>>& flags, std::string_view flag) {
+  if (!flags) return false;
+  for (const auto& f : *flags) {
+    if (f.size() != flag.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < f.size() && same; ++i)
+      same = std::tolower(static_cast<unsigned char>(f[i])) == std::tolower(static_cast<unsigned char>(flag[i]));
+    if (same) return true;
+  }
+  return false;
+}
+
+std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+}  // namespace
+
+asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_and_log_in(
+    Connector& connector, const AccountSettings& settings, const Credential& credential) {
+  const std::string host = trim(settings.imap_host);
+  if (host.empty()) co_return std::unexpected(std::string("no IMAP host"));
+  const std::uint16_t port = settings.imap_port == 0 ? default_imap_port : settings.imap_port;
+  auto transport = co_await connector.connect(host, port);
+  if (!transport) {
+    const ConnectError& e = transport.error();
+    if (e.stage == ConnectError::Stage::ServerName) co_return std::unexpected("invalid IMAP host name: " + e.text);
+    co_return std::unexpected(describe_connection_error(e.text));
+  }
+  // NB: the greeting is not awaited; it arrives as an untagged response
+  // while the answer to the log-in is read.
+  auto session = std::make_unique<Session>(std::move(*transport));
+  auto logged_in = co_await session->log_in(credential);
+  if (!logged_in) co_return std::unexpected(describe_connection_error(logged_in.error()));
+  co_return session;
+}
+
+asio::awaitable<std::expected<std::vector<std::string>, std::string>> list_folders(
+    Connector& connector, const AccountSettings& settings, const Credential& credential) {
+  auto session = co_await connect_and_log_in(connector, settings, credential);
+  if (!session) co_return std::unexpected(session.error());
+  auto names = co_await (*session)->list("", "*");
+  if (!names) co_return std::unexpected(names.error());
+  co_await (*session)->log_out();
+  co_return names;
+}
+
+asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_folder(
+    Connector& connector, const AccountSettings& settings, const Credential& credential, FolderRole role,
+    std::int64_t now_minutes) {
+  const MailboxQuery query = mailbox_query(role);
+  auto opened = co_await connect_and_log_in(connector, settings, credential);
+  if (!opened) co_return std::unexpected(opened.error());
+  Session& session = **opened;
+  if (auto s = co_await session.select(query.mailbox); !s) co_return std::unexpected(s.error());
+  auto uids = co_await session.uid_search(session.commands().uid_search(query.criteria));
+  if (!uids) co_return std::unexpected(uids.error());
+  std::vector<MessageRecord> records;
+  if (uids->empty()) {
+    co_await session.log_out();
+    co_return records;
+  }
+  const std::string set = newest_uid_set(std::move(*uids));
+  auto fetched = co_await session.uid_fetch(set, fetch_items);
+  if (!fetched) co_return std::unexpected(fetched.error());
+  records.reserve(fetched->size());
+  for (imap::Fetch& f : *fetched) {
+    imap::BodySection* body = nullptr;
+    for (auto& b : f.bodies)
+      if (b.data) {
+        body = &b;
+        break;
+      }
+    if (body == nullptr) continue;  // a flags-only update, or NIL
+    std::optional<std::int64_t> date;
+    if (f.internal_date) date = floor_div(*f.internal_date, 60);
+    auto record = build_record(*body->data, role, has_flag(f.flags, "\\Seen"), has_flag(f.flags, "\\Flagged"), date,
+                               now_minutes);
+    if (record) records.push_back(std::move(*record));  // an unreadable message is skipped
+    body->data.reset();  // free the source early
+  }
+  co_await session.log_out();
+  co_return records;
+}
+
+}  // namespace mail
