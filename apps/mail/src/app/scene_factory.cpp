@@ -1,0 +1,36 @@
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "app/mail_app.h"
+#include "app/scenes.h"
+
+namespace mail {
+
+namespace {
+
+// A fresh "zarn-mail-sample-XXXXXX" folder under the system's temporary folder.
+std::optional<std::filesystem::path> make_scene_folder() {
+  std::error_code ec;
+  std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) return std::nullopt;
+  std::string tmpl = (base / "zarn-mail-sample-XXXXXX").string();
+  if (::mkdtemp(tmpl.data()) == nullptr) return std::nullopt;
+  return std::filesystem::path(tmpl);
+}
+
+}  // namespace
+
+std::unique_ptr<MailApp> MailApp::create_for_scene(std::string_view scene) {
+  StartupData data;
+  if (auto folder = make_scene_folder()) {
+    data.storage = StorageLocation::directory(*folder);
+    data.owned_folder = folder;
+  } else {
+    data.storage = StorageLocation::none();
+  }
+  (void)scene;
+  return std::make_unique<MailApp>(std::move(data));
+}
+
+}  // namespace mail

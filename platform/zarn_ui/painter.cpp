@@ -1,0 +1,36 @@
+#include "zarn_ui/painter.h"
+
+#include <algorithm>
+
+namespace zarn_ui {
+
+namespace {
+constexpr float kappa = 0.5522847f;  // cubic approximation of a quarter circle
+}
+
+Path& Path::circle(Point c, float r) {
+  const float k = r * kappa;
+  move_to({c.x + r, c.y});
+  cubic_to({c.x + r, c.y + k}, {c.x + k, c.y + r}, {c.x, c.y + r});
+  cubic_to({c.x - k, c.y + r}, {c.x - r, c.y + k}, {c.x - r, c.y});
+  cubic_to({c.x - r, c.y - k}, {c.x - k, c.y - r}, {c.x, c.y - r});
+  cubic_to({c.x + k, c.y - r}, {c.x + r, c.y - k}, {c.x + r, c.y});
+  return close();
+}
+
+Path& Path::rounded_rect(const Rect& r, float radius) {
+  const float rad = std::clamp(radius, 0.0f, std::min(r.width(), r.height()) / 2);
+  const float k = rad * kappa;
+  move_to({r.left + rad, r.top});
+  line_to({r.right - rad, r.top});
+  cubic_to({r.right - rad + k, r.top}, {r.right, r.top + rad - k}, {r.right, r.top + rad});
+  line_to({r.right, r.bottom - rad});
+  cubic_to({r.right, r.bottom - rad + k}, {r.right - rad + k, r.bottom}, {r.right - rad, r.bottom});
+  line_to({r.left + rad, r.bottom});
+  cubic_to({r.left + rad - k, r.bottom}, {r.left, r.bottom - rad + k}, {r.left, r.bottom - rad});
+  line_to({r.left, r.top + rad});
+  cubic_to({r.left, r.top + rad - k}, {r.left + rad - k, r.top}, {r.left + rad, r.top});
+  return close();
+}
+
+}  // namespace zarn_ui
