@@ -517,6 +517,11 @@ std::optional<Node> ensure_path(DocumentState& st, const Path& path, std::size_t
 bool put_value(DocumentState& st, const Path& path, Value value) {
   if (path.empty()) return false;
   const Seg& last = path.back();
+  if (last.is_index()) {
+    // Only an existing element can be replaced; check before making anything.
+    Node list = walk(st, path, path.size() - 1);
+    if (!visible_at(st, list, last.index())) return false;
+  }
   auto parent = ensure_path(st, path, path.size() - 1, want_for(last));
   if (!parent) return false;
   Node current = step(st, *parent, last);
