@@ -5,6 +5,7 @@
 //   "ZCH1" kind(1 = operations, 2 = whole state) actor-table body
 // Stored document:
 //   "ZDOC" format(1) checksum(8, over what follows) actor-table own-actor state history
+// Container names in a state are sorted and front-coded (shared length, rest).
 // Decoding checks every length, count and index and the rules an honest
 // replica keeps (an element's id is above its reference's, counters are
 // bounded); anything else is an error and nothing is applied.
@@ -25,6 +26,7 @@ constexpr std::uint8_t kind_state = 2;
 constexpr std::uint64_t max_counter = std::uint64_t{1} << 62;
 constexpr std::size_t max_actor_len = 256;
 constexpr std::size_t max_name_len = 1 << 20;
+constexpr std::size_t max_state_name_len = 1 << 16;
 
 class Enc {
  public:
@@ -174,9 +176,19 @@ void encode_state_body(const DocumentState& st, Enc& e) {
   for (const auto& entry : st.objects) objs.push_back(&entry);
   std::sort(objs.begin(), objs.end(), [](auto* a, auto* b) { return a->first < b->first; });
   w.varint(objs.size());
+  std::string_view previous;
   for (const auto* entry : objs) {
     const Object& o = entry->second;
-    w.bytes(entry->first);
+    // Names are paths and sorted: each is written as the length it shares
+    // with the previous one and the rest.
+    const std::string& name = entry->first;
+    std::size_t shared = 0;
+    while (shared < previous.size() && shared < name.size() && previous[shared] == name[shared]) {
+      ++shared;
+    }
+    w.varint(shared);
+    w.bytes(std::string_view(name).substr(shared));
+    previous = name;
     w.varint(o.slots.size());
     for (const auto& [key, slot] : o.slots) {
       w.bytes(key);
@@ -220,9 +232,21 @@ bool decode_state_body(DocumentState& st, Dec& d) {
       s.extra.insert(x);
     }
   }
-  const std::size_t nobj = r.count(5);
+  const std::size_t nobj = r.count(6);
+  std::string previous;
+  // Front coding lets short input name long paths; bound what it may cost.
+  std::uint64_t name_budget = 64 * std::uint64_t{r.left()} + (1u << 20);
   for (std::size_t i = 0; i < nobj && r.ok(); ++i) {
-    std::string name = r.bytes(max_name_len);
+    const std::uint64_t shared = r.varint();
+    if (shared > previous.size()) r.fail();
+    std::string name = previous.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(shared, previous.size())));
+    name += r.bytes(max_name_len);
+    if (name.size() > max_state_name_len || name.size() > name_budget || !r.ok()) {
+      r.fail();
+      break;
+    }
+    name_budget -= name.size();
+    previous = name;
     Object& o = st.objects[std::move(name)];
     const std::size_t nslots = r.count(5);
     for (std::size_t j = 0; j < nslots && r.ok(); ++j) {
