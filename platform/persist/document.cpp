@@ -546,7 +546,9 @@ bool insert_value(DocumentState& st, const Path& list, std::size_t index, Value 
   return true;
 }
 
-std::string random_actor() {
+}  // namespace
+
+std::string new_actor_id() {
   std::random_device rd;
   std::uint64_t v = (static_cast<std::uint64_t>(rd()) << 32) ^ rd();
   char buf[17];
@@ -555,15 +557,13 @@ std::string random_actor() {
   return buf;
 }
 
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // Document
 
 Document::Document() : Document(std::string()) {}
 
 Document::Document(std::string actor) : state_(std::make_unique<DocumentState>()) {
-  state_->actor = actor.empty() ? random_actor() : std::move(actor);
+  state_->actor = actor.empty() ? new_actor_id() : std::move(actor);
 }
 
 Document::Document(const Document& other)

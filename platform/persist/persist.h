@@ -231,7 +231,9 @@ class Document {
 inline constexpr std::string_view document_file_name = "document.zdoc";
 
 // Opens the document kept in `folder`. A missing folder or file gives an empty
-// document (with a new actor id) that saves into `folder`. A damaged file is
+// document that saves into `folder`. Every open starts a new actor id (the
+// stored clock carries on), so changes sent before a crash but never saved
+// can never be confused with later ones. A damaged file is
 // moved aside (see Document::set_aside), a warning is logged, and an empty
 // document is returned; nothing is deleted. An error is returned only when the
 // file exists but cannot be read, or cannot be moved aside.

@@ -121,6 +121,9 @@ class DocumentState {
   void integrate_erase(Object& obj, const OpId& id);
 };
 
+// A fresh random actor id (12 hexadecimal digits).
+std::string new_actor_id();
+
 // Path names of containers.
 std::string key_child(const std::string& parent, std::string_view key);
 std::string elem_child(const std::string& parent, const OpId& id);

@@ -77,6 +77,12 @@ std::expected<Document, std::string> open(const fs::path& folder) {
   if (!bytes) return std::unexpected(bytes.error());
   auto doc = Document::decode(*bytes);
   if (doc) {
+    // NB: every open is a new replica id. The stored clock carries on, so new
+    // edits still win over everything stored; but sequence numbers restart
+    // under the new id, and a replica that crashed after sending changes it
+    // had not saved can never reuse their numbers for different edits (peers
+    // would take those for duplicates and drop them).
+    DocumentState::of(*doc).actor = new_actor_id();
     DocumentState::of(*doc).folder = folder;
     return doc;
   }
