@@ -3,8 +3,10 @@
 # Warnings for project code only; third-party headers come in as SYSTEM.
 function(zarn_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Werror
-    # g++ 12 reports coroutine frames falsely.
-    $<$<CXX_COMPILER_ID:GNU>:-Wno-mismatched-new-delete>)
+    # g++ 12 reports coroutine frames falsely, and warns about members left to
+    # their default initializers in aggregate initialisation, which our value
+    # types rely on.
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-mismatched-new-delete -Wno-missing-field-initializers>)
 endfunction()
 
 # zarn_library(NAME SOURCES ... [DEPS ...] [PUBLIC_DEPS ...])
@@ -21,10 +23,10 @@ function(zarn_library name)
   zarn_warnings(${name})
 endfunction()
 
-# zarn_test(NAME LABEL unit|integration|ui SOURCES ... DEPS ...)
+# zarn_test(NAME [OWN_MAIN] LABEL unit|integration|ui SOURCES ... DEPS ...)
 # One test executable per module; every GoogleTest case becomes a CTest test.
 function(zarn_test name)
-  cmake_parse_arguments(Z "" "LABEL;TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(Z "OWN_MAIN" "LABEL;TIMEOUT" "SOURCES;DEPS" ${ARGN})
   if(NOT Z_LABEL)
     set(Z_LABEL unit)
   endif()
@@ -32,7 +34,10 @@ function(zarn_test name)
     set(Z_TIMEOUT 120)
   endif()
   add_executable(${name} ${Z_SOURCES})
-  target_link_libraries(${name} PRIVATE ${Z_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${Z_DEPS} GTest::gtest GTest::gmock)
+  if(NOT Z_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   target_compile_definitions(${name} PRIVATE
     ZARN_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ZARN_BINARY_DIR="${PROJECT_BINARY_DIR}")
   zarn_warnings(${name})

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "zarn_ui/frame_loop.h"
+#include "zarn_ui/i18n.h"
 #include "zarn_ui/launch.h"
 #include "zarn_ui/qt/event_translate.h"
 #include "zarn_ui/qt/qt_painter.h"
@@ -319,6 +320,9 @@ void run_or_exit(LaunchConfig config) {
   }
 
   QApplication qapp(argc, argv);
+  if (I18nManager::global().current_locale().empty()) {
+    I18nManager::global().init(I18nManager::locale_from_environment());
+  }
   if (cl.screenshot) {
     auto written = launch::render_to_png(config, context, *cl.screenshot);
     if (!written) {

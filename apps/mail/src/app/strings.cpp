@@ -1,7 +1,5 @@
 #include "app/strings.h"
 
-#include <set>
-
 #include "log/log.h"
 
 namespace mail {
@@ -89,12 +87,19 @@ void register_strings(zarn_ui::I18nManager& manager) {
 }  // namespace
 
 zarn_ui::I18nManager& ensure_strings_in(zarn_ui::I18nManager& manager) {
-  thread_local std::set<const zarn_ui::I18nManager*> registered;
-  if (registered.insert(&manager).second) register_strings(manager);
+  register_strings(manager);
   return manager;
 }
 
-zarn_ui::I18nManager& ensure_strings() { return ensure_strings_in(zarn_ui::I18nManager::global()); }
+zarn_ui::I18nManager& ensure_strings() {
+  thread_local bool registered = false;
+  zarn_ui::I18nManager& manager = zarn_ui::I18nManager::global();
+  if (!registered) {
+    register_strings(manager);
+    registered = true;
+  }
+  return manager;
+}
 
 std::string tr(std::string_view key) { return ensure_strings().lookup_plain(key); }
 

@@ -14,7 +14,7 @@ extern const std::string_view mail_strings_resource;
 // falling back to "en-US" when the registration left the probe key without
 // a text) and returns the manager.
 zarn_ui::I18nManager& ensure_strings();
-// The same over a given manager, with its own per-manager flag; for tests.
+// Registers into a given manager now (no per-thread flag); for tests.
 zarn_ui::I18nManager& ensure_strings_in(zarn_ui::I18nManager& manager);
 
 // Looks up a keyed text (after ensure_strings()).

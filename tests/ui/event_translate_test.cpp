@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "zarn_ui/qt/event_translate.h"
+
+using namespace zarn_ui;
+
+TEST(QtEvents, KeysBecomeNamedKeysOrCharactersWithModifiers) {
+  struct Case {
+    int qt_key;
+    Qt::KeyboardModifiers mods;
+    QString text;
+    Key key;
+    std::string want_text;
+    Modifiers want_mods;
+  } cases[] = {
+      {Qt::Key_F5, Qt::NoModifier, "", Key::F5, "", {}},
+      {Qt::Key_Escape, Qt::NoModifier, "\x1b", Key::Escape, "", {}},
+      {Qt::Key_Return, Qt::NoModifier, "\r", Key::Enter, "", {}},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "", Key::Tab, "", {.shift = true}},
+      {Qt::Key_Question, Qt::ShiftModifier, "?", Key::Character, "?", {.shift = true}},
+      {Qt::Key_A, Qt::ControlModifier, "\x01", Key::Character, "a", {.ctrl = true}},
+      {Qt::Key_K, Qt::MetaModifier, "k", Key::Character, "k", {.command = true}},
+      {Qt::Key_Space, Qt::NoModifier, " ", Key::Space, " ", {}},
+  };
+  for (const Case& c : cases) {
+    QKeyEvent e(QEvent::KeyPress, c.qt_key, c.mods, c.text);
+    auto ev = qt::translate_key(e, true);
+    ASSERT_TRUE(ev) << c.qt_key;
+    const auto& press = std::get<KeyPress>(*ev);
+    EXPECT_EQ(press.key, c.key) << c.qt_key;
+    EXPECT_EQ(press.text, c.want_text) << c.qt_key;
+    EXPECT_EQ(press.mods, c.want_mods) << c.qt_key;
+  }
+  QKeyEvent shift_alone(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+  EXPECT_FALSE(qt::translate_key(shift_alone, true));
+}
+
+TEST(QtEvents, PointerPositionsAreDividedByTheScaleFactor) {
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(200, 100), QPointF(200, 100),
+                    Qt::RightButton, Qt::RightButton, Qt::ShiftModifier);
+  auto ev = std::get<PointerPress>(qt::translate_mouse(press, 2.0));
+  EXPECT_EQ(ev.pos, (Point{100, 50}));
+  EXPECT_EQ(ev.button, PointerButton::Right);
+  EXPECT_TRUE(ev.mods.shift);
+
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  EXPECT_TRUE(std::holds_alternative<PointerRelease>(qt::translate_mouse(release, 1.0)));
+
+  QWheelEvent notch(QPointF(40, 60), QPointF(40, 60), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  auto wheel = std::get<Wheel>(qt::translate_wheel(notch, 2.0));
+  EXPECT_EQ(wheel.unit, Wheel::Unit::Lines);
+  EXPECT_FLOAT_EQ(wheel.dy, 3);  // one notch down scrolls three lines towards the end
+  EXPECT_EQ(wheel.pos, (Point{20, 30}));
+
+  QWheelEvent pixels(QPointF(0, 0), QPointF(0, 0), QPoint(0, -30), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+  auto precise = std::get<Wheel>(qt::translate_wheel(pixels, 1.0));
+  EXPECT_EQ(precise.unit, Wheel::Unit::Pixels);
+  EXPECT_FLOAT_EQ(precise.dy, 30);
+}
