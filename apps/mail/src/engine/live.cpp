@@ -95,7 +95,9 @@ class TlsConnector final : public Connector {
                               timer.async_wait(use_tuple));
     if (resolved.index() == 1) co_return std::unexpected(ConnectError{Stage::Tcp, std::string(timed_out_text)});
     auto [rec, endpoints] = std::get<0>(resolved);
-    if (rec) co_return std::unexpected(ConnectError{Stage::Tcp, "failed to resolve " + host + ": " + rec.message()});
+    if (rec) // NB: worded without the host, and without "fail", so that a text
+    // like "Host not found (authoritative)" reads as a lookup problem.
+    co_return std::unexpected(ConnectError{Stage::Tcp, "cannot resolve the host name: " + rec.message()});
 
     auto stream = std::make_unique<TlsStream>(ex, *tls_);
     timer.expires_at(deadline);

@@ -13,6 +13,7 @@
 #include "doc/record.h"
 #include "doc/uuid.h"
 #include "draft/draft.h"
+#include "oauth/provider.h"
 #include "state/account_settings.h"
 
 namespace mail {
@@ -32,7 +33,7 @@ enum class RequestKind : std::uint8_t {
   OAuthSignIn = 6,
 };
 
-enum class OAuthProvider : std::uint8_t { Google = 0, Microsoft = 1 };
+// OAuthProvider (one byte: 0 Google, 1 Microsoft) comes from oauth/provider.h.
 
 struct EngineRequest {
   struct Connect {

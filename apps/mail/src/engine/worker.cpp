@@ -5,6 +5,8 @@
 
 #include "engine/engine.h"
 #include "log/log.h"
+#include "oauth/sign_in.h"
+#include "state/credential.h"
 
 namespace mail {
 
@@ -55,6 +57,8 @@ EngineHandle start(EngineLimits limits) {
     zlog::warn(zlog::engine, "mail: live engine unavailable, using offline backend", {{"error", live.error()}});
     return start_with(std::make_unique<OfflineBackend>());
   }
+  // Due OAuth tokens are refreshed at the providers' token endpoints.
+  set_token_refresher(token_refresher());
   return start_with(std::move(*live));
 }
 

@@ -57,6 +57,14 @@ class Reader {
     return {};
   }
 
+  // A FETCH item name: atom characters up to a '[' that opens a section.
+  std::expected<std::string_view, std::string> item_name() {
+    const std::size_t start = p_;
+    while (!at_end() && is_atom_char(s_[p_]) && s_[p_] != '[') ++p_;
+    if (p_ == start) return malformed("expected a FETCH item");
+    return s_.substr(start, p_ - start);
+  }
+
   // atom (RFC 3501 "atom"); with `flag`, a leading backslash and "\*" too.
   std::expected<std::string_view, std::string> atom(bool flag = false, bool allow_bracket = false) {
     const std::size_t start = p_;
@@ -164,7 +172,7 @@ class Reader {
     // Atoms here may carry a section ("BODY[HEADER.FIELDS (A B)]<0>").
     const std::size_t start = p_;
     if (peek() == '\\') ++p_;
-    while (!at_end() && (is_atom_char(s_[p_]) || s_[p_] == '*' || s_[p_] == '%')) ++p_;
+    while (!at_end() && (is_atom_char(s_[p_]) || s_[p_] == '*' || s_[p_] == '%') && s_[p_] != '[') ++p_;
     if (eat('[')) {
       if (auto r = section(); !r) return std::unexpected(r.error());
     }
@@ -235,7 +243,7 @@ std::expected<Response, std::string> parse_fetch(Reader& r, std::uint32_t seq) {
       if (auto s = r.sp(); !s) return std::unexpected(s.error());
     }
     first = false;
-    auto name = r.atom();
+    auto name = r.item_name();
     if (!name) return std::unexpected(name.error());
     if (iequals(*name, "BODY") && r.peek() == '[') {
       r.eat('[');
