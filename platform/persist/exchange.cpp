@@ -68,10 +68,16 @@ class Enc {
 
  private:
   std::uint64_t index_of(const std::string& a) {
+    // Most ids in a row come from the same few actors.
+    if (last_ && *last_ == a) return last_index_;
     auto [it, added] = index_.try_emplace(a, table_.size());
     if (added) table_.push_back(a);
+    last_ = &it->first;
+    last_index_ = it->second;
     return it->second;
   }
+  const std::string* last_ = nullptr;
+  std::uint64_t last_index_ = 0;
   std::map<std::string, std::uint64_t> index_;
   std::vector<std::string> table_;
 };
