@@ -196,6 +196,10 @@ class Document {
   // with no peers listed, the whole history is folded. Also drops data that
   // no future change can make visible again. The document reads the same
   // before and after, and merges with any replica exactly as before.
+  // What stays: one small register per key ever written (a deleted key keeps
+  // its deletion) and one tombstone per removed list element, so the size
+  // follows the places written, not the number of edits. `save` folds a
+  // history longer than 4096 operations by itself.
   void compact(const std::vector<Version>& peers = {});
   // Number of operations still kept as history.
   std::size_t history_size() const;
