@@ -4,6 +4,7 @@
 
 #include "app/mail_app.h"
 #include "app/scenes.h"
+#include "doc/sample.h"
 
 namespace mail {
 
@@ -29,7 +30,12 @@ std::unique_ptr<MailApp> MailApp::create_for_scene(std::string_view scene) {
   } else {
     data.storage = StorageLocation::none();
   }
-  (void)scene;
+  SampleState sample = sample_state();
+  data.fixed_minute = sample.clock_minute;
+  if (scene != "firstrun") {
+    data.accounts.entries = std::move(sample.accounts);
+    data.document = std::move(sample.document);
+  }
   return std::make_unique<MailApp>(std::move(data));
 }
 
