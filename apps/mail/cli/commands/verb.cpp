@@ -36,9 +36,14 @@ int run_verb(std::span<const std::string> args) {
     std::cout << mail::encode_mail_operation(*operation) << "\n";
     return 0;
   }
-  // Report the error of the verb the input names; the action's otherwise.
-  std::cerr << (names_variant(*doc, mail::is_mail_operation_name) ? operation.error() : action.error())
-            << "\n";
+  // Report the error of the verb the input names; both when it names neither.
+  if (names_variant(*doc, mail::is_mail_operation_name)) {
+    std::cerr << operation.error() << "\n";
+  } else if (names_variant(*doc, mail::is_mail_action_name)) {
+    std::cerr << action.error() << "\n";
+  } else {
+    std::cerr << action.error() << "\n" << operation.error() << "\n";
+  }
   return 1;
 }
 
