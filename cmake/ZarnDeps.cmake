@@ -22,6 +22,13 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_compile_options(-U__cpp_concepts -D__cpp_concepts=202002L -Wno-builtin-macro-redefined)
 endif()
 
+# In fuzz builds every library is instrumented, so the fuzzer sees coverage
+# inside the code under test and not only in the target's own file.
+if(ZARN_BUILD_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Standalone Asio is header-only.
 if(NOT TARGET zarn::asio)
   add_library(zarn_asio INTERFACE)

@@ -35,3 +35,13 @@ TEST(Scenes, WindowSizes) {
   // No scene name in the launch context behaves as "wide".
   EXPECT_EQ(mail::launch_config().window_size(zarn_ui::LaunchContext{}), (zarn_ui::Size{1280, 800}));
 }
+
+TEST(Scenes, CreationHookTitlesTheWindowMail) {
+  struct RecordingApp : zarn_ui::App {
+    std::string title;
+    void set_window_title(const std::string& t) override { title = t; }
+    std::string window_title() const override { return title; }
+  } app;
+  mail::launch_config().after_create(app);
+  EXPECT_EQ(app.window_title(), "Mail");
+}
