@@ -83,11 +83,11 @@ class Handler:
 
     async def auth_XOAUTH2(self, server, args):
         if len(args) < 2:
-            return AuthResult(success=False, message="501 5.5.2 initial response required")
+            return AuthResult(success=False, handled=False, message="501 5.5.2 initial response required")
         try:
             raw = base64.b64decode(args[1], validate=True).decode()
         except Exception:
-            return AuthResult(success=False, message="501 5.5.2 Can't decode base64")
+            return AuthResult(success=False, handled=False, message="501 5.5.2 Can't decode base64")
         fields = dict(p.split("=", 1) for p in raw.split("\x01") if "=" in p)
         user = fields.get("user", "")
         auth = fields.get("auth", "")
@@ -95,14 +95,14 @@ class Handler:
             return AuthResult(success=True, auth_data=user)
         # Like the big providers: a JSON error in a challenge, then 535.
         await server.challenge_auth(json.dumps({"status": "401", "schemes": "bearer"}))
-        return AuthResult(success=False, message="535 5.7.8 Username and Password not accepted")
+        return AuthResult(success=False, handled=False, message="535 5.7.8 Username and Password not accepted")
 
 
 def authenticator(args):
     def check(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword)
               and auth_data.login.decode() == args.user and auth_data.password.decode() == args.password)
-        return AuthResult(success=ok, auth_data=auth_data if ok else None)
+        return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
     return check
 
 
