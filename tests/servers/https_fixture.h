@@ -34,7 +34,8 @@ inline std::string read_file(const std::filesystem::path& path) {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarn-mail-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "zarn-mail-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }
@@ -62,8 +63,10 @@ class HttpsServer {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    std::vector<std::string> args = {"python3", std::string(ZARN_SOURCE_DIR) + "/tests/servers/https_server.py",
-                                     "--dir", dir_.path().string(), "--config", config_path.string()};
+    std::vector<std::string> args = {
+        "python3",  std::string(ZARN_SOURCE_DIR) + "/tests/servers/https_server.py",
+        "--dir",    dir_.path().string(),
+        "--config", config_path.string()};
     for (const auto& n : names) {
       args.push_back("--name");
       args.push_back(n);
@@ -104,7 +107,9 @@ class HttpsServer {
 
   int port() const { return port_; }
   const std::string& ca_pem() const { return ca_pem_; }
-  std::string url(const std::string& path) const { return "https://127.0.0.1:" + std::to_string(port_) + path; }
+  std::string url(const std::string& path) const {
+    return "https://127.0.0.1:" + std::to_string(port_) + path;
+  }
   // Routes every name and port to this server (libcurl CONNECT_TO form).
   std::string connect_all() const { return "::127.0.0.1:" + std::to_string(port_); }
   std::filesystem::path ca_file() const { return dir_.path() / "ca.pem"; }

@@ -25,8 +25,10 @@ class BrowserStandIn {
   // Suitable as SignInEndpoints::open_browser; returns at once like xdg-open.
   std::expected<void, std::string> open(const std::string& url) {
     url_ = url;
-    std::vector<std::string> args = {"python3", std::string(ZARN_SOURCE_DIR) + "/tests/servers/browser_standin.py",
-                                     "--ca", ca_.string(), "--log", log_.string()};
+    std::vector<std::string> args = {
+        "python3", std::string(ZARN_SOURCE_DIR) + "/tests/servers/browser_standin.py",
+        "--ca",    ca_.string(),
+        "--log",   log_.string()};
     if (favicon_) args.push_back("--favicon");
     args.push_back(url);
     std::vector<char*> argv;

@@ -1,12 +1,13 @@
 // Discovery against loopback HTTPS servers that play the autoconfiguration
 // hosts, the ISP database and two DNS-over-HTTPS resolvers.
+#include "autoconfig/discover.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "autoconfig/apply.h"
-#include "autoconfig/discover.h"
 #include "../../servers/https_fixture.h"
+#include "autoconfig/apply.h"
 
 namespace mail {
 namespace {
@@ -14,9 +15,15 @@ namespace {
 using nlohmann::json;
 using testsupport::HttpsServer;
 
-const std::vector<std::string> names = {"autoconfig.example.test", "example.test", "ispdb.test", "doh1.test",
-                                        "doh2.test", "web.example", "autoconfig.web.example",
-                                        "fastmail.test", "autoconfig.fastmail.test"};
+const std::vector<std::string> names = {"autoconfig.example.test",
+                                        "example.test",
+                                        "ispdb.test",
+                                        "doh1.test",
+                                        "doh2.test",
+                                        "web.example",
+                                        "autoconfig.web.example",
+                                        "fastmail.test",
+                                        "autoconfig.fastmail.test"};
 
 DiscoveryEndpoints endpoints_for(const HttpsServer& server) {
   DiscoveryEndpoints e;
@@ -39,13 +46,16 @@ const char* imap_only = R"(<clientConfig><emailProvider>
 </emailProvider></clientConfig>)";
 
 TEST(Discover, TriesTheAutoconfigUrlsInOrderAndSkipsADocumentWithoutSmtp) {
-  HttpsServer server(json{{"routes",
-                           {{{"host", "autoconfig.example.test"}, {"path", "/mail/config-v1.1.xml"}, {"status", 404}},
-                            {{"host", "example.test"},
-                             {"path", "/.well-known/autoconfig/mail/config-v1.1.xml"},
-                             {"body", imap_only}},
-                            {{"host", "ispdb.test"}, {"path", "/v1.1/example.test"}, {"body", full_document}}}}},
-                     names);
+  HttpsServer server(
+      json{{"routes",
+            {{{"host", "autoconfig.example.test"},
+              {"path", "/mail/config-v1.1.xml"},
+              {"status", 404}},
+             {{"host", "example.test"},
+              {"path", "/.well-known/autoconfig/mail/config-v1.1.xml"},
+              {"body", imap_only}},
+             {{"host", "ispdb.test"}, {"path", "/v1.1/example.test"}, {"body", full_document}}}}},
+      names);
   std::atomic<bool> cancel{false};
   const auto found = discover("user@example.test", cancel, endpoints_for(server));
   ASSERT_TRUE(found);
@@ -69,10 +79,11 @@ TEST(Discover, WebLabelOutsideThePortalAsksTheNetworkAndMxDecides) {
   const json google = {{"Answer",
                         {{{"type", 15}, {"data", "10 aspmx.l.google.com."}},
                          {{"type", 15}, {"data", "5 mx.unrelated.test."}}}}};
-  HttpsServer server(json{{"routes",
-                           {{{"host", "doh1.test"}, {"path", "/resolve"}, {"body", unrelated.dump()}},
-                            {{"host", "doh2.test"}, {"path", "/dns-query"}, {"body", google.dump()}}}}},
-                     names);
+  HttpsServer server(
+      json{{"routes",
+            {{{"host", "doh1.test"}, {"path", "/resolve"}, {"body", unrelated.dump()}},
+             {{"host", "doh2.test"}, {"path", "/dns-query"}, {"body", google.dump()}}}}},
+      names);
   std::atomic<bool> cancel{false};
   const auto found = discover("someone@web.example", cancel, endpoints_for(server));
   ASSERT_TRUE(found);
@@ -135,8 +146,10 @@ TEST(Discover, CancelEndsTheLookupInTheMiddleOfARequest) {
   const auto end = std::chrono::steady_clock::now();
   const auto took = end - start;
   canceller.join();
-  RecordProperty("cancel_to_return_us",
-                 std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(end - cancelled_at).count()));
+  RecordProperty(
+      "cancel_to_return_us",
+      std::to_string(
+          std::chrono::duration_cast<std::chrono::microseconds>(end - cancelled_at).count()));
   EXPECT_FALSE(found) << "a cancelled lookup sends none, even though the document would parse";
   // Far below the server's 10-second delay: the request was abandoned, not waited out.
   EXPECT_LT(took, std::chrono::seconds(3));

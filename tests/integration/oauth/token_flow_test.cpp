@@ -42,7 +42,8 @@ class SignInTest : public ::testing::Test {
 };
 
 TEST_F(SignInTest, BrowserSignInExchangesTheCodeWithPkce) {
-  HttpsServer server(provider(json::array({{{"access_token", "A1"}, {"refresh_token", "R1"}, {"expires_in", 3600}}})));
+  HttpsServer server(provider(
+      json::array({{{"access_token", "A1"}, {"refresh_token", "R1"}, {"expires_in", 3600}}})));
   BrowserStandIn browser(server.ca_file(), dir.path() / "pages.txt");
   SignInEndpoints endpoints;
   endpoints.authorization = server.url("/authorize");
@@ -71,7 +72,8 @@ TEST_F(SignInTest, BrowserSignInExchangesTheCodeWithPkce) {
   ASSERT_EQ(pairs.size(), 5u);
   EXPECT_EQ(pairs[0], (std::pair<std::string, std::string>{"grant_type", "authorization_code"}));
   EXPECT_EQ(pairs[1].first, "client_id");
-  EXPECT_EQ(pairs[2], (std::pair<std::string, std::string>{"redirect_uri", auth.at("redirect_uri")}));
+  EXPECT_EQ(pairs[2],
+            (std::pair<std::string, std::string>{"redirect_uri", auth.at("redirect_uri")}));
   EXPECT_EQ(pairs[3].first, "code");
   EXPECT_EQ(pairs[4].first, "code_verifier");
   EXPECT_EQ(requests[1]["headers"]["content-type"], "application/x-www-form-urlencoded");
@@ -92,7 +94,8 @@ TEST_F(SignInTest, DeniedConsentEndsWithTheProvidersError) {
       browser_sign_in(OAuthProvider::Google, "cid", "", std::chrono::seconds(30), endpoints);
   browser.wait();
   EXPECT_EQ(tokens, std::unexpected(std::string("authorization denied: access_denied")));
-  EXPECT_NE(testsupport::read_file(dir.path() / "pages.txt").find("Sign-in failed. You can close this tab."),
+  EXPECT_NE(testsupport::read_file(dir.path() / "pages.txt")
+                .find("Sign-in failed. You can close this tab."),
             std::string::npos);
   EXPECT_EQ(server.requests().size(), 1u) << "no token request after a denial";
 }
@@ -104,8 +107,8 @@ TEST_F(SignInTest, SignInAndStorePutsTheTokensInTheVaultUnderTheEmail) {
   endpoints.authorization = server.url("/authorize");
   endpoints.token = token_endpoint(server);
   endpoints.open_browser = [&](const std::string& url) { return browser.open(url); };
-  const auto stored = sign_in_and_store(OAuthProvider::Google, "Me@gmail.com", "Me@gmail.com", endpoints,
-                                        dir.path(), std::chrono::seconds(30));
+  const auto stored = sign_in_and_store(OAuthProvider::Google, "Me@gmail.com", "Me@gmail.com",
+                                        endpoints, dir.path(), std::chrono::seconds(30));
   browser.wait();
   ASSERT_TRUE(stored) << stored.error();
   const auto secret = accounts::SecretVault::open_in(dir.path()).get("Me@gmail.com");
@@ -124,15 +127,18 @@ TEST(TokenEndpoint, NonSuccessStatusWithAnAccessTokenIsAccepted) {
   ASSERT_TRUE(tokens) << tokens.error();
   EXPECT_EQ(tokens->access_token, "X");
   EXPECT_EQ(tokens->refresh_token, "R-old") << "a refresh without refresh_token keeps the old one";
-  EXPECT_EQ(server.requests().at(0)["body"], "grant_type=refresh_token&client_id=cid&refresh_token=R-old");
+  EXPECT_EQ(server.requests().at(0)["body"],
+            "grant_type=refresh_token&client_id=cid&refresh_token=R-old");
 }
 
 TEST(TokenEndpoint, RejectionsCarryTheWholeBody) {
-  HttpsServer server(provider(json::array({{{"status", 200}, {"body", {{"token_type", "Bearer"}}}}})));
+  HttpsServer server(
+      provider(json::array({{{"status", 200}, {"body", {{"token_type", "Bearer"}}}}})));
   EXPECT_EQ(refresh_tokens("cid", "R", token_endpoint(server)),
             std::unexpected(std::string(R"(token refresh rejected: {"token_type": "Bearer"})")));
   EXPECT_EQ(exchange_code("cid", "http://127.0.0.1:1/oauth", "nope", "v", token_endpoint(server)),
-            std::unexpected(std::string(R"(token endpoint rejected exchange: {"error": "invalid_grant"})")));
+            std::unexpected(
+                std::string(R"(token endpoint rejected exchange: {"error": "invalid_grant"})")));
 }
 
 TEST(TokenEndpoint, UntrustedCertificateIsATransportError) {
@@ -145,10 +151,11 @@ TEST(TokenEndpoint, UntrustedCertificateIsATransportError) {
 }
 
 TEST_F(SignInTest, DueTokensAreRefreshedAndStoredByCredentialResolution) {
-  HttpsServer server(
-      provider(json::array({{{"access_token", "A2"}, {"expires_in", 3600}, {"token_type", "Bearer"}}})));
+  HttpsServer server(provider(
+      json::array({{{"access_token", "A2"}, {"expires_in", 3600}, {"token_type", "Bearer"}}})));
   auto vault = accounts::SecretVault::open_in(dir.path());
-  vault.put("me@gmail.com", accounts::Secret{"", oauth_tokens_to_json(OAuthTokens{"A1", "R1", 60, 1000})});
+  vault.put("me@gmail.com",
+            accounts::Secret{"", oauth_tokens_to_json(OAuthTokens{"A1", "R1", 60, 1000})});
   ASSERT_TRUE(vault.try_save());
 
   AccountSettings s;
@@ -161,7 +168,8 @@ TEST_F(SignInTest, DueTokensAreRefreshedAndStoredByCredentialResolution) {
   ASSERT_TRUE(credential) << credential.error();
   EXPECT_EQ(credential->value, (Credential{Credential::OAuth{"me@gmail.com", "A2"}}).value);
 
-  const auto stored = oauth_tokens_from_json(*accounts::SecretVault::open_in(dir.path()).get("me@gmail.com")->token);
+  const auto stored = oauth_tokens_from_json(
+      *accounts::SecretVault::open_in(dir.path()).get("me@gmail.com")->token);
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->access_token, "A2");
   EXPECT_EQ(stored->refresh_token, "R1");

@@ -11,9 +11,10 @@ namespace {
 
 std::string document(const std::string& incoming, const std::string& outgoing,
                      const std::string& provider_attrs = " id=\"example.org\"") {
-  return "<?xml version=\"1.0\"?>\n<clientConfig version=\"1.1\">\n<emailProvider" + provider_attrs +
-         ">\n<domain>example.org</domain>\n<displayName> Example Mail </displayName>\n" + incoming + "\n" +
-         outgoing + "\n</emailProvider>\n</clientConfig>\n";
+  return "<?xml version=\"1.0\"?>\n<clientConfig version=\"1.1\">\n<emailProvider" +
+         provider_attrs +
+         ">\n<domain>example.org</domain>\n<displayName> Example Mail </displayName>\n" + incoming +
+         "\n" + outgoing + "\n</emailProvider>\n</clientConfig>\n";
 }
 
 const std::string imap_ssl =
@@ -55,13 +56,15 @@ TEST(ParseAutoconfig, StarttlsOnPort143IsTlsOn) {
 
 TEST(ParseAutoconfig, SocketTypesThatMeanPlainText) {
   for (const char* plain : {"plain", "NONE", "", "  "}) {
-    const std::string imap = std::string("<incomingServer type=\"imap\"><hostname>h</hostname><socketType>") +
-                             plain + "</socketType></incomingServer>";
+    const std::string imap =
+        std::string("<incomingServer type=\"imap\"><hostname>h</hostname><socketType>") + plain +
+        "</socketType></incomingServer>";
     const auto p = parse_autoconfig(document(imap, smtp_starttls));
     ASSERT_TRUE(p) << plain;
     EXPECT_FALSE(p->imap_tls) << plain;
   }
-  const std::string missing = "<incomingServer type=\"imap\"><hostname>h</hostname></incomingServer>";
+  const std::string missing =
+      "<incomingServer type=\"imap\"><hostname>h</hostname></incomingServer>";
   EXPECT_FALSE(parse_autoconfig(document(missing, smtp_starttls))->imap_tls);
 }
 
@@ -79,30 +82,36 @@ TEST(ParseAutoconfig, OAuth2AuthenticationMakesItOAuthCapableAndApplyingSwitches
 
   // Only the first authentication element counts.
   const std::string second =
-      "<incomingServer type=\"imap\"><hostname>h</hostname><authentication>password-cleartext</authentication>"
+      "<incomingServer "
+      "type=\"imap\"><hostname>h</hostname><authentication>password-cleartext</authentication>"
       "<authentication>OAuth2</authentication></incomingServer>";
   EXPECT_FALSE(parse_autoconfig(document(second, smtp_starttls))->oauth_capable);
 }
 
 TEST(ParseAutoconfig, HostnameWithAnAttributeGivesNone) {
   const std::string imap =
-      "<incomingServer type=\"imap\"><hostname lang=\"en\">imap.example.org</hostname></incomingServer>";
+      "<incomingServer type=\"imap\"><hostname "
+      "lang=\"en\">imap.example.org</hostname></incomingServer>";
   EXPECT_FALSE(parse_autoconfig(document(imap, smtp_starttls)));
 }
 
 TEST(ParseAutoconfig, SkipsNonImapServersAndLooksAlikeNames) {
-  const std::string pop = "<incomingServer type=\"pop3\"><hostname>pop.example.org</hostname></incomingServer>";
+  const std::string pop =
+      "<incomingServer type=\"pop3\"><hostname>pop.example.org</hostname></incomingServer>";
   const std::string lookalike =
       "<incomingServerX type=\"imap\"><hostname>wrong.example.org</hostname></incomingServerX>";
-  const std::string unquoted = "<incomingServer type=imap><hostname>wrong2.example.org</hostname></incomingServer>";
-  const std::string imap = "<incomingServer\ttype=\"imap\"><hostname>right.example.org</hostname></incomingServer>";
+  const std::string unquoted =
+      "<incomingServer type=imap><hostname>wrong2.example.org</hostname></incomingServer>";
+  const std::string imap =
+      "<incomingServer\ttype=\"imap\"><hostname>right.example.org</hostname></incomingServer>";
   const auto p = parse_autoconfig(document(pop + lookalike + unquoted + imap, smtp_starttls));
   ASSERT_TRUE(p);
   EXPECT_EQ(p->imap_host, "right.example.org");
 }
 
 TEST(ParseAutoconfig, CarriageReturnDoesNotEndTheElementName) {
-  const std::string imap = "<incomingServer\r type=\"imap\"><hostname>h</hostname></incomingServer>";
+  const std::string imap =
+      "<incomingServer\r type=\"imap\"><hostname>h</hostname></incomingServer>";
   EXPECT_FALSE(parse_autoconfig(document(imap, smtp_starttls)));
 }
 
@@ -113,8 +122,9 @@ TEST(ParseAutoconfig, ServerWithoutEndTagGivesNone) {
 
 TEST(ParseAutoconfig, BadPortsReadAsZeroAndTextsStayRaw) {
   for (const char* port : {"70000", "-1", "99a", ""}) {
-    const std::string imap = std::string("<incomingServer type=\"imap\"><hostname>h&amp;x</hostname><port>") +
-                             port + "</port></incomingServer>";
+    const std::string imap =
+        std::string("<incomingServer type=\"imap\"><hostname>h&amp;x</hostname><port>") + port +
+        "</port></incomingServer>";
     const auto p = parse_autoconfig(document(imap, smtp_starttls));
     ASSERT_TRUE(p) << port;
     EXPECT_EQ(p->imap_port, 0) << port;
@@ -123,8 +133,8 @@ TEST(ParseAutoconfig, BadPortsReadAsZeroAndTextsStayRaw) {
 }
 
 TEST(ParseAutoconfig, NameOnlyFromANonEmptyDisplayName) {
-  const std::string doc = "<clientConfig><emailProvider><displayName>  </displayName>" + imap_ssl + smtp_starttls +
-                          "</emailProvider></clientConfig>";
+  const std::string doc = "<clientConfig><emailProvider><displayName>  </displayName>" + imap_ssl +
+                          smtp_starttls + "</emailProvider></clientConfig>";
   const auto p = parse_autoconfig(doc);
   ASSERT_TRUE(p);
   EXPECT_FALSE(p->name);

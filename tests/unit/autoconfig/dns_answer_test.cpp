@@ -44,7 +44,8 @@ TEST(DnsAnswer, DropsWhatDoesNotRead) {
 }
 
 TEST(DnsAnswer, NoAnswerOrNoJsonGivesNoRecords) {
-  for (const char* body : {"", "not json", "[]", R"({"Status":3})", R"({"Answer":{}})", "{\"Answer\":["}) {
+  for (const char* body :
+       {"", "not json", "[]", R"({"Status":3})", R"({"Answer":{}})", "{\"Answer\":["}) {
     EXPECT_TRUE(read_mx_answer(body).empty()) << body;
   }
 }

@@ -171,9 +171,11 @@ TEST(GuessServers, FillsHostsFromTheLowerCasedDomain) {
 
 TEST(AutoconfigUrls, EncodeOnlyTheAtSign) {
   const auto urls = autoconfig_urls("Example.org", "a+b c@Example.org");
-  EXPECT_EQ(urls[0], "https://autoconfig.Example.org/mail/config-v1.1.xml?emailaddress=a+b c%40Example.org");
+  EXPECT_EQ(urls[0],
+            "https://autoconfig.Example.org/mail/config-v1.1.xml?emailaddress=a+b c%40Example.org");
   EXPECT_EQ(urls[1],
-            "https://Example.org/.well-known/autoconfig/mail/config-v1.1.xml?emailaddress=a+b c%40Example.org");
+            "https://Example.org/.well-known/autoconfig/mail/config-v1.1.xml?emailaddress=a+b "
+            "c%40Example.org");
   EXPECT_EQ(urls[2], "https://autoconfig.thunderbird.net/v1.1/Example.org");
 }
 

@@ -13,7 +13,8 @@ TEST(FormEncode, KeepsOnlyTheUnreservedSet) {
 }
 
 TEST(ParseFormQuery, DecodesPairsLikeABrowserForm) {
-  const FormPairs expected{{"a", "1 2"}, {"b", ""}, {"c", "x=y"}, {"é", "%zz"}, {"", "v"}, {"d", "%4"}};
+  const FormPairs expected{{"a", "1 2"}, {"b", ""}, {"c", "x=y"},
+                           {"é", "%zz"}, {"", "v"}, {"d", "%4"}};
   EXPECT_EQ(parse_form_query("a=1+2&&b&c=x%3Dy&%C3%A9=%zz&=v&d=%4"), expected);
   EXPECT_TRUE(parse_form_query("").empty());
   EXPECT_TRUE(parse_form_query("&&&").empty());
@@ -26,10 +27,11 @@ TEST(ParseFormQuery, InvalidUtf8BecomesReplacementCharacters) {
 }
 
 TEST(Utf8Lossy, KeepsValidTextAndReplacesInvalidSequences) {
-  EXPECT_EQ(utf8_lossy("plain \xe2\x80\xa6 \xf0\x9f\x93\xa7"), "plain \xe2\x80\xa6 \xf0\x9f\x93\xa7");
-  EXPECT_EQ(utf8_lossy("\xc0\xaf"), "\xEF\xBF\xBD\xEF\xBF\xBD");          // overlong
+  EXPECT_EQ(utf8_lossy("plain \xe2\x80\xa6 \xf0\x9f\x93\xa7"),
+            "plain \xe2\x80\xa6 \xf0\x9f\x93\xa7");
+  EXPECT_EQ(utf8_lossy("\xc0\xaf"), "\xEF\xBF\xBD\xEF\xBF\xBD");                  // overlong
   EXPECT_EQ(utf8_lossy("\xed\xa0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
-  EXPECT_EQ(utf8_lossy("a\xe2\x80"), "a\xEF\xBF\xBD");                     // truncated
+  EXPECT_EQ(utf8_lossy("a\xe2\x80"), "a\xEF\xBF\xBD");                            // truncated
 }
 
 }  // namespace

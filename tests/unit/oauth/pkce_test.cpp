@@ -33,7 +33,8 @@ TEST(Sha256, MatchesTheStandardsExample) {
 std::string independent_challenge(const std::string& verifier) {
   // Computed by another implementation: Python's hashlib and base64.
   const std::string cmd =
-      "python3 -c \"import sys,hashlib,base64;print(base64.urlsafe_b64encode(hashlib.sha256(sys.argv[1].encode())"
+      "python3 -c \"import "
+      "sys,hashlib,base64;print(base64.urlsafe_b64encode(hashlib.sha256(sys.argv[1].encode())"
       ".digest()).rstrip(b'=').decode())\" " +
       verifier;
   FILE* pipe = ::popen(cmd.c_str(), "r");

@@ -27,7 +27,8 @@ TEST(OAuthProviderForDomain, MatchesWholeDomainsOnly) {
       {"outlook.de", std::nullopt},
       {"", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(oauth_provider_for_domain(c.domain), c.provider) << c.domain;
+  for (const auto& c : cases)
+    EXPECT_EQ(oauth_provider_for_domain(c.domain), c.provider) << c.domain;
   EXPECT_EQ(email_domain("a@b@gmail.com"), "b@gmail.com");
   EXPECT_EQ(email_domain("nobody"), "");
 }
@@ -50,18 +51,21 @@ TEST_F(ClientIdTest, EmptyOrMissingIsNoneAndSpacesStay) {
 }
 
 TEST(AuthorizationUrl, GoogleCarriesEveryPairInOrder) {
-  const auto url = authorization_url(OAuthProvider::Google, "cid.apps", "http://127.0.0.1:5555/oauth", "CHAL",
-                                     "ST", "me+x@gmail.com");
-  EXPECT_EQ(url,
-            "https://accounts.google.com/o/oauth2/v2/auth?client_id=cid.apps&response_type=code"
-            "&redirect_uri=http%3A%2F%2F127.0.0.1%3A5555%2Foauth&scope=https%3A%2F%2Fmail.google.com%2F"
-            "&code_challenge=CHAL&code_challenge_method=S256&state=ST&access_type=offline&prompt=consent"
-            "&login_hint=me%2Bx%40gmail.com");
+  const auto url = authorization_url(OAuthProvider::Google, "cid.apps",
+                                     "http://127.0.0.1:5555/oauth", "CHAL", "ST", "me+x@gmail.com");
+  EXPECT_EQ(
+      url,
+      "https://accounts.google.com/o/oauth2/v2/auth?client_id=cid.apps&response_type=code"
+      "&redirect_uri=http%3A%2F%2F127.0.0.1%3A5555%2Foauth&scope=https%3A%2F%2Fmail.google.com%2F"
+      "&code_challenge=CHAL&code_challenge_method=S256&state=ST&access_type=offline&prompt=consent"
+      "&login_hint=me%2Bx%40gmail.com");
 }
 
 TEST(AuthorizationUrl, MicrosoftHasNoOfflineOrPromptAndEmptyHintIsLeftOut) {
-  const auto url = authorization_url(OAuthProvider::Microsoft, "cid", "http://127.0.0.1:1/oauth", "C", "S", "");
-  EXPECT_TRUE(url.starts_with("https://login.microsoftonline.com/common/oauth2/v2.0/authorize?client_id=cid&"));
+  const auto url =
+      authorization_url(OAuthProvider::Microsoft, "cid", "http://127.0.0.1:1/oauth", "C", "S", "");
+  EXPECT_TRUE(url.starts_with(
+      "https://login.microsoftonline.com/common/oauth2/v2.0/authorize?client_id=cid&"));
   EXPECT_EQ(url.find("access_type"), std::string::npos);
   EXPECT_EQ(url.find("prompt"), std::string::npos);
   EXPECT_EQ(url.find("login_hint"), std::string::npos);
@@ -71,7 +75,8 @@ TEST(AuthorizationUrl, MicrosoftHasNoOfflineOrPromptAndEmptyHintIsLeftOut) {
       {"response_type", "code"},
       {"redirect_uri", "http://127.0.0.1:1/oauth"},
       {"scope",
-       "offline_access https://outlook.office.com/IMAP.AccessAsUser.All https://outlook.office.com/SMTP.Send"},
+       "offline_access https://outlook.office.com/IMAP.AccessAsUser.All "
+       "https://outlook.office.com/SMTP.Send"},
       {"code_challenge", "C"},
       {"code_challenge_method", "S256"},
       {"state", "S"},

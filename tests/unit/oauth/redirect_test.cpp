@@ -33,7 +33,8 @@ TEST(ParseRedirect, ReadsCodeStateAndError) {
 TEST(SignInPage, IsByteExact) {
   const std::string page =
       "<!doctype html><html><head><meta charset=utf-8><title>Zarn Mail</title></head>"
-      "<body style=\"font-family:system-ui;padding:3rem;text-align:center\">Waiting for sign-in\xe2\x80\xa6"
+      "<body style=\"font-family:system-ui;padding:3rem;text-align:center\">Waiting for "
+      "sign-in\xe2\x80\xa6"
       "</body></html>";
   EXPECT_EQ(sign_in_response(page_waiting),
             "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
@@ -61,7 +62,9 @@ std::string request(std::uint16_t port, const std::string& bytes) {
   return answer;
 }
 
-std::string get(const std::string& target) { return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"; }
+std::string get(const std::string& target) {
+  return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+}
 
 struct Waiting {
   LoopbackListener listener;
@@ -82,8 +85,10 @@ TEST(WaitForRedirect, RequestsWithoutCodeGetTheWaitingPageAndTheWaitGoesOn) {
   auto w = start_wait("good-state");
   EXPECT_NE(w.listener.port(), 0);
   EXPECT_NE(request(w.listener.port(), get("/favicon.ico")).find(page_waiting), std::string::npos);
-  EXPECT_NE(request(w.listener.port(), get("/oauth?scope=x")).find(page_waiting), std::string::npos);
-  EXPECT_NE(request(w.listener.port(), "").find(page_waiting), std::string::npos) << "an empty request";
+  EXPECT_NE(request(w.listener.port(), get("/oauth?scope=x")).find(page_waiting),
+            std::string::npos);
+  EXPECT_NE(request(w.listener.port(), "").find(page_waiting), std::string::npos)
+      << "an empty request";
   EXPECT_NE(request(w.listener.port(), "\xff\xfe garbage").find(page_waiting), std::string::npos);
   EXPECT_EQ(w.result.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
   const auto page = request(w.listener.port(), get("/oauth?code=the-code&state=good-state"));
@@ -103,13 +108,16 @@ TEST(WaitForRedirect, MissingOrWrongStateIsAMismatch) {
     auto w = start_wait("s");
     const auto page = request(w.listener.port(), get(target));
     EXPECT_NE(page.find(page_state_mismatch), std::string::npos) << target;
-    EXPECT_EQ(w.result.get(), std::unexpected(std::string("authorization state mismatch (possible CSRF)"))) << target;
+    EXPECT_EQ(w.result.get(),
+              std::unexpected(std::string("authorization state mismatch (possible CSRF)")))
+        << target;
   }
 }
 
 TEST(WaitForRedirect, GivesUpAtTheTimeLimit) {
   auto w = start_wait("s", std::chrono::milliseconds(150));
-  EXPECT_EQ(w.result.get(), std::unexpected(std::string("timed out waiting for the sign-in redirect")));
+  EXPECT_EQ(w.result.get(),
+            std::unexpected(std::string("timed out waiting for the sign-in redirect")));
 }
 
 TEST(WaitForRedirect, SilentClientDoesNotHoldTheWaitForever) {

@@ -14,15 +14,17 @@ namespace {
 constexpr std::uint64_t u64max = std::numeric_limits<std::uint64_t>::max();
 
 TEST(ParseTokenResponse, NeedsANonEmptyStringAccessToken) {
-  for (const char* body : {"", "not json", "[]", "{}", R"({"access_token":""})", R"({"access_token":42})",
-                           R"({"access_token":null,"refresh_token":"r"})"}) {
+  for (const char* body :
+       {"", "not json", "[]", "{}", R"({"access_token":""})", R"({"access_token":42})",
+        R"({"access_token":null,"refresh_token":"r"})"}) {
     EXPECT_FALSE(parse_token_response(body, 100)) << body;
   }
 }
 
 TEST(ParseTokenResponse, ReadsTokensAndLifetimeAndStampsNow) {
   const auto t = parse_token_response(
-      R"({"access_token":"at","refresh_token":"rt","expires_in":3599,"token_type":"Bearer","scope":"x"})", 1000);
+      R"({"access_token":"at","refresh_token":"rt","expires_in":3599,"token_type":"Bearer","scope":"x"})",
+      1000);
   ASSERT_TRUE(t);
   EXPECT_EQ(*t, (OAuthTokens{"at", "rt", 3599, 1000}));
 }
@@ -87,8 +89,9 @@ TEST_F(RefreshPreconditions, FailWithTheirOwnTextsBeforeAnyRequest) {
   EXPECT_EQ(refresh_account_tokens(s, current, nowhere()),
             std::unexpected(std::string("set ZARN_MAIL_GOOGLE_CLIENT_ID to refresh the token")));
   ::setenv("ZARN_MAIL_GOOGLE_CLIENT_ID", "cid", 1);
-  EXPECT_EQ(refresh_account_tokens(s, OAuthTokens{"old", "", 0, 0}, nowhere()),
-            std::unexpected(std::string("access token expired and no refresh token; sign in again")));
+  EXPECT_EQ(
+      refresh_account_tokens(s, OAuthTokens{"old", "", 0, 0}, nowhere()),
+      std::unexpected(std::string("access token expired and no refresh token; sign in again")));
   const auto transport = refresh_account_tokens(s, current, nowhere());
   ASSERT_FALSE(transport);
   EXPECT_FALSE(transport.error().empty());
@@ -101,9 +104,11 @@ TEST(BrowserSignIn, BrowserThatCannotOpenEndsTheSignIn) {
     opened = url;
     return std::unexpected(std::string("no browser"));
   };
-  const auto r = browser_sign_in(OAuthProvider::Microsoft, "cid", "a@outlook.com", std::chrono::seconds(5), endpoints);
+  const auto r = browser_sign_in(OAuthProvider::Microsoft, "cid", "a@outlook.com",
+                                 std::chrono::seconds(5), endpoints);
   EXPECT_EQ(r, std::unexpected(std::string("could not open sign-in browser: no browser")));
-  EXPECT_TRUE(opened.starts_with("https://login.microsoftonline.com/common/oauth2/v2.0/authorize?client_id=cid&"));
+  EXPECT_TRUE(opened.starts_with(
+      "https://login.microsoftonline.com/common/oauth2/v2.0/authorize?client_id=cid&"));
   EXPECT_NE(opened.find("redirect_uri=http%3A%2F%2F127.0.0.1%3A"), std::string::npos);
 }
 
@@ -115,8 +120,9 @@ TEST(SignInAndStore, WithoutClientIdAsksForTheVariable) {
     opened = true;
     return {};
   };
-  EXPECT_EQ(sign_in_and_store(OAuthProvider::Microsoft, "a@outlook.com", "a@outlook.com", endpoints),
-            std::unexpected(std::string("set ZARN_MAIL_MICROSOFT_CLIENT_ID to sign in")));
+  EXPECT_EQ(
+      sign_in_and_store(OAuthProvider::Microsoft, "a@outlook.com", "a@outlook.com", endpoints),
+      std::unexpected(std::string("set ZARN_MAIL_MICROSOFT_CLIENT_ID to sign in")));
   EXPECT_FALSE(opened);
 }
 

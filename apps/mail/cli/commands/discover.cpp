@@ -3,12 +3,13 @@
 // built-in provider table first, then the network lookup. Prints one JSON
 // object; when nothing was found it prints the fallback guess for the domain
 // with "guess": true.
+#include "autoconfig/discover.h"
+
 #include <atomic>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "autoconfig/apply.h"
-#include "autoconfig/discover.h"
 #include "command.h"
 
 namespace {

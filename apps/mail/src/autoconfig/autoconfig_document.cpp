@@ -7,7 +7,9 @@ namespace {
 
 constexpr std::string_view npos_view{};
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
@@ -15,12 +17,15 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-bool ends_start_tag_name(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '/' || c == '>'; }
+bool ends_start_tag_name(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '/' || c == '>';
+}
 
 // The block of the first element `name` whose attribute text satisfies
 // `accept`: the text between its start tag's ">" and the next end tag.
 template <typename Accept>
-std::optional<std::string_view> find_block(std::string_view doc, std::string_view name, Accept accept) {
+std::optional<std::string_view> find_block(std::string_view doc, std::string_view name,
+                                           Accept accept) {
   const std::string open = "<" + std::string(name);
   const std::string close = "</" + std::string(name) + ">";
   std::size_t from = 0;
@@ -86,7 +91,8 @@ Server read_server(std::string_view block) {
 }
 
 auto quoted(std::string_view word) {
-  return [dq = "\"" + std::string(word) + "\"", sq = "'" + std::string(word) + "'"](std::string_view attrs) {
+  return [dq = "\"" + std::string(word) + "\"",
+          sq = "'" + std::string(word) + "'"](std::string_view attrs) {
     return attrs.find(dq) != std::string_view::npos || attrs.find(sq) != std::string_view::npos;
   };
 }
@@ -110,7 +116,8 @@ std::optional<ProviderSettings> parse_autoconfig(std::string_view document) {
   p.smtp_port = smtp.port;
   p.smtp_tls = smtp.tls;
   p.oauth_capable = imap.oauth || smtp.oauth;
-  if (const auto provider = find_block(document, "emailProvider", [](std::string_view) { return true; })) {
+  if (const auto provider =
+          find_block(document, "emailProvider", [](std::string_view) { return true; })) {
     const auto display = element_text(*provider, "displayName");
     if (display && !display->empty()) p.name = std::string(*display);
   }

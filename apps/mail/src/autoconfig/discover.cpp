@@ -19,7 +19,9 @@ std::string email_for_query(std::string_view email) {
   return out;
 }
 
-bool ok_status(long status) { return status >= 200 && status <= 299; }
+bool ok_status(long status) {
+  return status >= 200 && status <= 299;
+}
 
 }  // namespace
 
@@ -56,7 +58,9 @@ std::optional<ProviderSettings> discover(std::string_view email, const std::atom
   options.follow_redirects = true;
   options.routing = endpoints.routing;
 
-  const auto stopped = [&] { return cancel.load() || std::chrono::steady_clock::now() >= options.deadline; };
+  const auto stopped = [&] {
+    return cancel.load() || std::chrono::steady_clock::now() >= options.deadline;
+  };
 
   for (const auto& url : autoconfig_urls(domain, email, endpoints)) {
     if (stopped()) return std::nullopt;

@@ -6,7 +6,9 @@
 namespace mail {
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
@@ -38,7 +40,8 @@ std::vector<MxRecord> read_mx_answer(std::string_view body) {
   for (const auto& entry : *answer) {
     if (!entry.is_object()) continue;
     const auto type = entry.find("type");
-    if (type == entry.end() || !type->is_number_integer() || type->get<std::int64_t>() != mx_type) continue;
+    if (type == entry.end() || !type->is_number_integer() || type->get<std::int64_t>() != mx_type)
+      continue;
     const auto data = entry.find("data");
     if (data == entry.end() || !data->is_string()) continue;
     const std::string_view text = trim(data->get_ref<const std::string&>());
@@ -49,8 +52,9 @@ std::vector<MxRecord> read_mx_answer(std::string_view body) {
     if (!preference || host.empty()) continue;
     records.push_back({*preference, std::string(host)});
   }
-  std::stable_sort(records.begin(), records.end(),
-                   [](const MxRecord& a, const MxRecord& b) { return a.preference < b.preference; });
+  std::stable_sort(records.begin(), records.end(), [](const MxRecord& a, const MxRecord& b) {
+    return a.preference < b.preference;
+  });
   return records;
 }
 

@@ -65,11 +65,16 @@ std::string ascii_lower(std::string_view text) {
 
 std::string_view provider_kind_name(ProviderKind kind) {
   switch (kind) {
-    case ProviderKind::Google: return "Google";
-    case ProviderKind::Microsoft: return "Microsoft";
-    case ProviderKind::Yahoo: return "Yahoo";
-    case ProviderKind::Fastmail: return "Fastmail";
-    case ProviderKind::ICloud: return "iCloud";
+    case ProviderKind::Google:
+      return "Google";
+    case ProviderKind::Microsoft:
+      return "Microsoft";
+    case ProviderKind::Yahoo:
+      return "Yahoo";
+    case ProviderKind::Fastmail:
+      return "Fastmail";
+    case ProviderKind::ICloud:
+      return "iCloud";
   }
   return "";
 }
@@ -113,7 +118,8 @@ std::optional<ProviderKind> provider_kind_for_mx(std::string_view host) {
 
 ProviderSettings provider_record(ProviderKind kind) {
   switch (kind) {
-    case ProviderKind::Google: return servers("imap.gmail.com", 993, "smtp.gmail.com", 465, true);
+    case ProviderKind::Google:
+      return servers("imap.gmail.com", 993, "smtp.gmail.com", 465, true);
     case ProviderKind::Microsoft:
       return servers("outlook.office365.com", 993, "smtp-mail.outlook.com", 587, true);
     case ProviderKind::Yahoo:

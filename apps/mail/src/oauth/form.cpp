@@ -6,8 +6,8 @@ namespace mail {
 namespace {
 
 bool unreserved(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '*' || c == '-' ||
-         c == '.' || c == '_';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '*' ||
+         c == '-' || c == '.' || c == '_';
 }
 
 int hex_value(char c) {
@@ -78,7 +78,8 @@ FormPairs parse_form_query(std::string_view query) {
     if (eq == std::string_view::npos) {
       pairs.emplace_back(decode_component(piece), std::string());
     } else {
-      pairs.emplace_back(decode_component(piece.substr(0, eq)), decode_component(piece.substr(eq + 1)));
+      pairs.emplace_back(decode_component(piece.substr(0, eq)),
+                         decode_component(piece.substr(eq + 1)));
     }
   }
   return pairs;

@@ -8,7 +8,6 @@
 
 #include "tls/tls.h"
 
-
 namespace mail::http {
 namespace {
 
@@ -99,7 +98,8 @@ std::expected<Response, std::string> perform(const std::string& url, const std::
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
   curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeout.count()));
-  if (!options.user_agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, options.user_agent.c_str());
+  if (!options.user_agent.empty())
+    curl_easy_setopt(e, CURLOPT_USERAGENT, options.user_agent.c_str());
   curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, on_data);
   curl_easy_setopt(e, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
@@ -168,7 +168,8 @@ std::expected<Response, std::string> perform(const std::string& url, const std::
   }
   if (transfer.too_large) return std::unexpected(std::string("response body too large"));
   if (result != CURLE_OK) {
-    std::string text = error_buffer[0] ? std::string(error_buffer) : std::string(curl_easy_strerror(result));
+    std::string text =
+        error_buffer[0] ? std::string(error_buffer) : std::string(curl_easy_strerror(result));
     return std::unexpected(text);
   }
   return Response{status, std::move(transfer.body)};

@@ -39,9 +39,11 @@ struct Response {
 
 inline constexpr std::string_view cancelled_error = "cancelled";
 
-[[nodiscard]] std::expected<Response, std::string> get(const std::string& url, const Options& options);
+[[nodiscard]] std::expected<Response, std::string> get(const std::string& url,
+                                                       const Options& options);
 // POST with an "application/x-www-form-urlencoded" body.
-[[nodiscard]] std::expected<Response, std::string> post_form(const std::string& url, const std::string& body,
+[[nodiscard]] std::expected<Response, std::string> post_form(const std::string& url,
+                                                             const std::string& body,
                                                              const Options& options);
 
 }  // namespace mail::http

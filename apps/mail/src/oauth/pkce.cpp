@@ -9,7 +9,8 @@
 namespace mail {
 
 std::string base64url(std::span<const std::uint8_t> bytes) {
-  static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+  static constexpr char alphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
   std::string out;
   out.reserve((bytes.size() * 4 + 2) / 3);
   std::size_t i = 0;
@@ -35,7 +36,8 @@ std::string base64url(std::span<const std::uint8_t> bytes) {
 }
 
 std::string base64url(std::string_view bytes) {
-  return base64url(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  return base64url(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 std::array<std::uint8_t, 32> sha256(std::string_view bytes) {
@@ -59,7 +61,9 @@ std::array<std::uint8_t, 16> random_uuid_bytes() {
   return b;
 }
 
-std::string pkce_challenge(std::string_view verifier) { return base64url(sha256(verifier)); }
+std::string pkce_challenge(std::string_view verifier) {
+  return base64url(sha256(verifier));
+}
 
 PkcePair pkce_pair() {
   std::array<std::uint8_t, 32> bytes{};
@@ -73,6 +77,8 @@ PkcePair pkce_pair() {
   return pair;
 }
 
-std::string oauth_state() { return base64url(random_uuid_bytes()); }
+std::string oauth_state() {
+  return base64url(random_uuid_bytes());
+}
 
 }  // namespace mail

@@ -17,8 +17,8 @@ std::string lower(std::string_view text) {
 }
 
 constexpr std::array<std::string_view, 2> google_domains{"gmail.com", "googlemail.com"};
-constexpr std::array<std::string_view, 5> microsoft_domains{"outlook.com", "hotmail.com", "live.com",
-                                                            "office365.com", "msn.com"};
+constexpr std::array<std::string_view, 5> microsoft_domains{"outlook.com", "hotmail.com",
+                                                            "live.com", "office365.com", "msn.com"};
 
 }  // namespace
 
@@ -42,11 +42,13 @@ OAuthEndpoints OAuthEndpoints::for_provider(OAuthProvider provider) {
 
 std::string_view oauth_scope(OAuthProvider provider) {
   if (provider == OAuthProvider::Google) return "https://mail.google.com/";
-  return "offline_access https://outlook.office.com/IMAP.AccessAsUser.All https://outlook.office.com/SMTP.Send";
+  return "offline_access https://outlook.office.com/IMAP.AccessAsUser.All "
+         "https://outlook.office.com/SMTP.Send";
 }
 
 std::string_view client_id_variable(OAuthProvider provider) {
-  return provider == OAuthProvider::Google ? "ZARN_MAIL_GOOGLE_CLIENT_ID" : "ZARN_MAIL_MICROSOFT_CLIENT_ID";
+  return provider == OAuthProvider::Google ? "ZARN_MAIL_GOOGLE_CLIENT_ID"
+                                           : "ZARN_MAIL_MICROSOFT_CLIENT_ID";
 }
 
 std::optional<OAuthProvider> oauth_provider_for_domain(std::string_view domain) {
@@ -74,14 +76,16 @@ std::optional<std::string> client_id_for(OAuthProvider provider) {
   return id;
 }
 
-std::string authorization_url(OAuthProvider provider, std::string_view client_id, std::string_view redirect_uri,
-                              std::string_view challenge, std::string_view state, std::string_view login_hint) {
+std::string authorization_url(OAuthProvider provider, std::string_view client_id,
+                              std::string_view redirect_uri, std::string_view challenge,
+                              std::string_view state, std::string_view login_hint) {
   return authorization_url(provider, client_id, redirect_uri, challenge, state, login_hint,
                            OAuthEndpoints::for_provider(provider));
 }
 
-std::string authorization_url(OAuthProvider provider, std::string_view client_id, std::string_view redirect_uri,
-                              std::string_view challenge, std::string_view state, std::string_view login_hint,
+std::string authorization_url(OAuthProvider provider, std::string_view client_id,
+                              std::string_view redirect_uri, std::string_view challenge,
+                              std::string_view state, std::string_view login_hint,
                               const OAuthEndpoints& endpoints) {
   FormPairs pairs{
       {"client_id", std::string(client_id)},

@@ -11,7 +11,8 @@ namespace mail {
 
 enum class OAuthProvider : std::uint8_t { Google = 0, Microsoft = 1 };
 
-[[nodiscard]] std::string_view oauth_provider_name(OAuthProvider provider);  // "Google", "Microsoft"
+[[nodiscard]] std::string_view oauth_provider_name(
+    OAuthProvider provider);  // "Google", "Microsoft"
 [[nodiscard]] std::optional<OAuthProvider> oauth_provider_from_byte(std::uint8_t value);
 
 // Where a provider's sign-in and token requests go. `for_provider` gives the
@@ -35,11 +36,13 @@ struct OAuthEndpoints {
 [[nodiscard]] std::optional<std::string> client_id_for(OAuthProvider provider);
 
 [[nodiscard]] std::string authorization_url(OAuthProvider provider, std::string_view client_id,
-                                            std::string_view redirect_uri, std::string_view challenge,
-                                            std::string_view state, std::string_view login_hint);
+                                            std::string_view redirect_uri,
+                                            std::string_view challenge, std::string_view state,
+                                            std::string_view login_hint);
 [[nodiscard]] std::string authorization_url(OAuthProvider provider, std::string_view client_id,
-                                            std::string_view redirect_uri, std::string_view challenge,
-                                            std::string_view state, std::string_view login_hint,
+                                            std::string_view redirect_uri,
+                                            std::string_view challenge, std::string_view state,
+                                            std::string_view login_hint,
                                             const OAuthEndpoints& endpoints);
 
 }  // namespace mail

@@ -15,13 +15,17 @@
 namespace mail {
 namespace {
 
-std::string system_error(int err) { return std::strerror(err); }
+std::string system_error(int err) {
+  return std::strerror(err);
+}
 
 constexpr std::chrono::milliseconds poll_interval{50};
 constexpr int read_timeout_seconds = 2;
 constexpr std::size_t max_request_bytes = 4096;
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // The second word of the first line.
 std::string request_target(std::string_view request) {
@@ -78,7 +82,8 @@ std::expected<LoopbackListener, std::string> LoopbackListener::open() {
   return LoopbackListener(fd, ntohs(addr.sin_port));
 }
 
-LoopbackListener::LoopbackListener(LoopbackListener&& other) noexcept : fd_(other.fd_), port_(other.port_) {
+LoopbackListener::LoopbackListener(LoopbackListener&& other) noexcept
+    : fd_(other.fd_), port_(other.port_) {
   other.fd_ = -1;
 }
 
@@ -96,7 +101,9 @@ LoopbackListener::~LoopbackListener() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::string redirect_uri_for(std::uint16_t port) { return "http://127.0.0.1:" + std::to_string(port) + "/oauth"; }
+std::string redirect_uri_for(std::uint16_t port) {
+  return "http://127.0.0.1:" + std::to_string(port) + "/oauth";
+}
 
 RedirectParams parse_redirect(std::string_view target) {
   RedirectParams params;
@@ -121,7 +128,8 @@ std::string sign_in_response(std::string_view message) {
       "<body style=\"font-family:system-ui;padding:3rem;text-align:center\">";
   page += message;
   page += "</body></html>";
-  std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: ";
+  std::string response =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: ";
   response += std::to_string(page.size());
   response += "\r\nConnection: close\r\n\r\n";
   response += page;

@@ -52,13 +52,15 @@ void sign_in_page(int fd, std::string_view message);
 
 inline constexpr std::string_view page_waiting = "Waiting for sign-in…";
 inline constexpr std::string_view page_failed = "Sign-in failed. You can close this tab.";
-inline constexpr std::string_view page_signed_in = "Signed in. You can close this tab and return to Mail.";
-inline constexpr std::string_view page_state_mismatch = "Sign-in state mismatch. Please try again from Mail.";
+inline constexpr std::string_view page_signed_in =
+    "Signed in. You can close this tab and return to Mail.";
+inline constexpr std::string_view page_state_mismatch =
+    "Sign-in state mismatch. Please try again from Mail.";
 
 // Serves one connection at a time until a request carries a code or an
 // error, or the time limit passes. Returns the authorization code.
-[[nodiscard]] std::expected<std::string, std::string> wait_for_redirect(const LoopbackListener& listener,
-                                                                        std::string_view expected_state,
-                                                                        std::chrono::milliseconds time_limit);
+[[nodiscard]] std::expected<std::string, std::string> wait_for_redirect(
+    const LoopbackListener& listener, std::string_view expected_state,
+    std::chrono::milliseconds time_limit);
 
 }  // namespace mail

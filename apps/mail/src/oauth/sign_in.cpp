@@ -30,13 +30,15 @@ std::expected<void, std::string> open_in_system_browser(const std::string& url) 
   return {};
 }
 
-std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider, std::string_view client_id,
+std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider,
+                                                        std::string_view client_id,
                                                         std::string_view login_hint,
                                                         std::chrono::milliseconds time_limit) {
   return browser_sign_in(provider, client_id, login_hint, time_limit, SignInEndpoints{});
 }
 
-std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider, std::string_view client_id,
+std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider,
+                                                        std::string_view client_id,
                                                         std::string_view login_hint,
                                                         std::chrono::milliseconds time_limit,
                                                         const SignInEndpoints& endpoints) {
@@ -57,7 +59,8 @@ std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider, 
 
   auto code = wait_for_redirect(*listener, state, time_limit);
   if (!code) return std::unexpected(code.error());
-  const TokenEndpoint token = endpoints.token ? *endpoints.token : TokenEndpoint::for_provider(provider);
+  const TokenEndpoint token =
+      endpoints.token ? *endpoints.token : TokenEndpoint::for_provider(provider);
   auto tokens = exchange_code(client_id, redirect_uri, *code, pkce.verifier, token);
   if (!tokens) return std::unexpected(tokens.error());
   tokens->obtained_at = unix_now();
@@ -65,14 +68,17 @@ std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider, 
 }
 
 std::expected<void, std::string> sign_in_and_store(OAuthProvider provider, const std::string& email,
-                                                   const std::string& login_hint, const SignInEndpoints& endpoints,
+                                                   const std::string& login_hint,
+                                                   const SignInEndpoints& endpoints,
                                                    std::optional<std::filesystem::path> vault_dir,
                                                    std::chrono::milliseconds time_limit) {
   const auto client_id = client_id_for(provider);
-  if (!client_id) return std::unexpected("set " + std::string(client_id_variable(provider)) + " to sign in");
+  if (!client_id)
+    return std::unexpected("set " + std::string(client_id_variable(provider)) + " to sign in");
   auto tokens = browser_sign_in(provider, *client_id, login_hint, time_limit, endpoints);
   if (!tokens) return std::unexpected(tokens.error());
-  auto vault = vault_dir ? accounts::SecretVault::open_in(*vault_dir) : accounts::SecretVault::open();
+  auto vault =
+      vault_dir ? accounts::SecretVault::open_in(*vault_dir) : accounts::SecretVault::open();
   vault.put(email, accounts::Secret{"", oauth_tokens_to_json(*tokens)});
   if (auto saved = vault.try_save(); !saved) {
     return std::unexpected("could not save sign-in credentials: " + saved.error());
@@ -80,14 +86,15 @@ std::expected<void, std::string> sign_in_and_store(OAuthProvider provider, const
   return {};
 }
 
-std::expected<OAuthTokens, std::string> refresh_account_tokens(const AccountSettings& settings,
-                                                               const OAuthTokens& current,
-                                                               const std::optional<TokenEndpoint>& endpoint) {
+std::expected<OAuthTokens, std::string> refresh_account_tokens(
+    const AccountSettings& settings, const OAuthTokens& current,
+    const std::optional<TokenEndpoint>& endpoint) {
   const auto provider = oauth_provider_for_domain(email_domain(settings.email));
   if (!provider) return std::unexpected(std::string("cannot refresh: unknown OAuth provider"));
   const auto client_id = client_id_for(*provider);
   if (!client_id) {
-    return std::unexpected("set " + std::string(client_id_variable(*provider)) + " to refresh the token");
+    return std::unexpected("set " + std::string(client_id_variable(*provider)) +
+                           " to refresh the token");
   }
   if (current.refresh_token.empty()) {
     return std::unexpected(std::string("access token expired and no refresh token; sign in again"));
@@ -97,7 +104,8 @@ std::expected<OAuthTokens, std::string> refresh_account_tokens(const AccountSett
 }
 
 TokenRefresher token_refresher(std::optional<TokenEndpoint> endpoint) {
-  return [endpoint = std::move(endpoint)](const AccountSettings& settings, const OAuthTokens& current) {
+  return [endpoint = std::move(endpoint)](const AccountSettings& settings,
+                                          const OAuthTokens& current) {
     return refresh_account_tokens(settings, current, endpoint);
   };
 }

@@ -33,15 +33,12 @@ struct SignInEndpoints {
   BrowserOpener open_browser;                // empty: open_in_system_browser
 };
 
-[[nodiscard]] std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider,
-                                                                      std::string_view client_id,
-                                                                      std::string_view login_hint,
-                                                                      std::chrono::milliseconds time_limit);
-[[nodiscard]] std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider,
-                                                                      std::string_view client_id,
-                                                                      std::string_view login_hint,
-                                                                      std::chrono::milliseconds time_limit,
-                                                                      const SignInEndpoints& endpoints);
+[[nodiscard]] std::expected<OAuthTokens, std::string> browser_sign_in(
+    OAuthProvider provider, std::string_view client_id, std::string_view login_hint,
+    std::chrono::milliseconds time_limit);
+[[nodiscard]] std::expected<OAuthTokens, std::string> browser_sign_in(
+    OAuthProvider provider, std::string_view client_id, std::string_view login_hint,
+    std::chrono::milliseconds time_limit, const SignInEndpoints& endpoints);
 
 inline constexpr std::chrono::seconds sign_in_time_limit{300};
 
@@ -50,7 +47,8 @@ inline constexpr std::chrono::seconds sign_in_time_limit{300};
 // the email and the vault saved. `vault_dir` none: the configuration root.
 [[nodiscard]] std::expected<void, std::string> sign_in_and_store(
     OAuthProvider provider, const std::string& email, const std::string& login_hint,
-    const SignInEndpoints& endpoints = {}, std::optional<std::filesystem::path> vault_dir = std::nullopt,
+    const SignInEndpoints& endpoints = {},
+    std::optional<std::filesystem::path> vault_dir = std::nullopt,
     std::chrono::milliseconds time_limit = sign_in_time_limit);
 
 // New tokens for an account whose access token is due: provider from the

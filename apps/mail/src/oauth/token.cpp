@@ -8,7 +8,8 @@
 namespace mail {
 namespace {
 
-std::expected<std::string, std::string> post(const TokenEndpoint& endpoint, const FormPairs& pairs) {
+std::expected<std::string, std::string> post(const TokenEndpoint& endpoint,
+                                             const FormPairs& pairs) {
   http::Options options;
   options.timeout = endpoint.timeout;
   options.routing = endpoint.routing;
@@ -32,35 +33,45 @@ TokenEndpoint TokenEndpoint::for_provider(OAuthProvider provider) {
   return endpoint;
 }
 
-std::optional<OAuthTokens> parse_token_response(std::string_view body) { return parse_token_response(body, unix_now()); }
+std::optional<OAuthTokens> parse_token_response(std::string_view body) {
+  return parse_token_response(body, unix_now());
+}
 
 std::optional<OAuthTokens> parse_token_response(std::string_view body, std::uint64_t now) {
   const auto json = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
   if (!json.is_object()) return std::nullopt;
   const auto access = json.find("access_token");
-  if (access == json.end() || !access->is_string() || access->get_ref<const std::string&>().empty()) {
+  if (access == json.end() || !access->is_string() ||
+      access->get_ref<const std::string&>().empty()) {
     return std::nullopt;
   }
   OAuthTokens tokens;
   tokens.access_token = access->get<std::string>();
-  if (const auto refresh = json.find("refresh_token"); refresh != json.end() && refresh->is_string()) {
+  if (const auto refresh = json.find("refresh_token");
+      refresh != json.end() && refresh->is_string()) {
     tokens.refresh_token = refresh->get<std::string>();
   }
-  if (const auto expires = json.find("expires_in"); expires != json.end() && expires->is_number_unsigned()) {
+  if (const auto expires = json.find("expires_in");
+      expires != json.end() && expires->is_number_unsigned()) {
     tokens.expires_in = expires->get<std::uint64_t>();
   }
   tokens.obtained_at = now;
   return tokens;
 }
 
-std::expected<OAuthTokens, std::string> exchange_code(OAuthProvider provider, std::string_view client_id,
-                                                      std::string_view redirect_uri, std::string_view code,
+std::expected<OAuthTokens, std::string> exchange_code(OAuthProvider provider,
+                                                      std::string_view client_id,
+                                                      std::string_view redirect_uri,
+                                                      std::string_view code,
                                                       std::string_view verifier) {
-  return exchange_code(client_id, redirect_uri, code, verifier, TokenEndpoint::for_provider(provider));
+  return exchange_code(client_id, redirect_uri, code, verifier,
+                       TokenEndpoint::for_provider(provider));
 }
 
-std::expected<OAuthTokens, std::string> exchange_code(std::string_view client_id, std::string_view redirect_uri,
-                                                      std::string_view code, std::string_view verifier,
+std::expected<OAuthTokens, std::string> exchange_code(std::string_view client_id,
+                                                      std::string_view redirect_uri,
+                                                      std::string_view code,
+                                                      std::string_view verifier,
                                                       const TokenEndpoint& endpoint) {
   auto body = post(endpoint, {{"grant_type", "authorization_code"},
                               {"client_id", std::string(client_id)},
@@ -73,12 +84,14 @@ std::expected<OAuthTokens, std::string> exchange_code(std::string_view client_id
   return *tokens;
 }
 
-std::expected<OAuthTokens, std::string> refresh_tokens(OAuthProvider provider, std::string_view client_id,
+std::expected<OAuthTokens, std::string> refresh_tokens(OAuthProvider provider,
+                                                       std::string_view client_id,
                                                        std::string_view refresh_token) {
   return refresh_tokens(client_id, refresh_token, TokenEndpoint::for_provider(provider));
 }
 
-std::expected<OAuthTokens, std::string> refresh_tokens(std::string_view client_id, std::string_view refresh_token,
+std::expected<OAuthTokens, std::string> refresh_tokens(std::string_view client_id,
+                                                       std::string_view refresh_token,
                                                        const TokenEndpoint& endpoint) {
   auto body = post(endpoint, {{"grant_type", "refresh_token"},
                               {"client_id", std::string(client_id)},

@@ -25,21 +25,23 @@ struct TokenEndpoint {
 // None unless the body is JSON with a non-empty string "access_token".
 // "obtained_at" is now. The HTTP status plays no part.
 [[nodiscard]] std::optional<OAuthTokens> parse_token_response(std::string_view body);
-[[nodiscard]] std::optional<OAuthTokens> parse_token_response(std::string_view body, std::uint64_t now);
+[[nodiscard]] std::optional<OAuthTokens> parse_token_response(std::string_view body,
+                                                              std::uint64_t now);
 
 [[nodiscard]] std::expected<OAuthTokens, std::string> exchange_code(OAuthProvider provider,
                                                                     std::string_view client_id,
                                                                     std::string_view redirect_uri,
-                                                                    std::string_view code, std::string_view verifier);
+                                                                    std::string_view code,
+                                                                    std::string_view verifier);
 [[nodiscard]] std::expected<OAuthTokens, std::string> exchange_code(std::string_view client_id,
                                                                     std::string_view redirect_uri,
-                                                                    std::string_view code, std::string_view verifier,
+                                                                    std::string_view code,
+                                                                    std::string_view verifier,
                                                                     const TokenEndpoint& endpoint);
 
 // A refresh answer without a refresh token keeps the one that was sent.
-[[nodiscard]] std::expected<OAuthTokens, std::string> refresh_tokens(OAuthProvider provider,
-                                                                     std::string_view client_id,
-                                                                     std::string_view refresh_token);
+[[nodiscard]] std::expected<OAuthTokens, std::string> refresh_tokens(
+    OAuthProvider provider, std::string_view client_id, std::string_view refresh_token);
 [[nodiscard]] std::expected<OAuthTokens, std::string> refresh_tokens(std::string_view client_id,
                                                                      std::string_view refresh_token,
                                                                      const TokenEndpoint& endpoint);
