@@ -19,47 +19,58 @@ MailDocument::MailDocument(AccountSettings account)
     : account_(std::move(account)), revision_(next_revision()) {}
 
 const MessageRecord* MailDocument::get(const Uuid& id) const {
-  auto it = messages_.find(id);
-  return it == messages_.end() ? nullptr : &it->second;
+  auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &records_[it->second];
+}
+
+MessageRecord* MailDocument::find(const Uuid& id) {
+  auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &records_[it->second];
 }
 
 void MailDocument::upsert(MessageRecord record) {
-  const Uuid id = record.id;
-  auto [it, inserted] = messages_.try_emplace(id, std::move(record));
-  if (inserted)
-    order_.push_back(id);
-  else
-    it->second = std::move(record);
+  auto [it, inserted] = index_.try_emplace(record.id, records_.size());
+  if (inserted) {
+    order_.push_back(record.id);
+    records_.push_back(std::move(record));
+  } else {
+    records_[it->second] = std::move(record);
+  }
   revision_ = next_revision();
 }
 
 bool MailDocument::remove(const Uuid& id) {
-  if (messages_.erase(id) == 0) return false;
-  order_.erase(std::find(order_.begin(), order_.end(), id));
+  auto it = index_.find(id);
+  if (it == index_.end()) return false;
+  const std::size_t at = it->second;
+  index_.erase(it);
+  order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(at));
+  records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(at));
+  for (std::size_t i = at; i < order_.size(); ++i) index_[order_[i]] = i;
   revision_ = next_revision();
   return true;
 }
 
 void MailDocument::update_read(const Uuid& id, bool read) {
-  auto it = messages_.find(id);
-  if (it == messages_.end() || it->second.read == read) return;
-  it->second.read = read;
+  MessageRecord* r = find(id);
+  if (r == nullptr || r->read == read) return;
+  r->read = read;
   revision_ = next_revision();
 }
 
 void MailDocument::update_folder(const Uuid& id, FolderRole folder) {
-  auto it = messages_.find(id);
-  if (it == messages_.end() || it->second.folder == folder) return;
-  it->second.folder = folder;
+  MessageRecord* r = find(id);
+  if (r == nullptr || r->folder == folder) return;
+  r->folder = folder;
   revision_ = next_revision();
 }
 
 bool MailDocument::toggle_starred(const Uuid& id) {
-  auto it = messages_.find(id);
-  if (it == messages_.end()) return false;
-  it->second.starred = !it->second.starred;
+  MessageRecord* r = find(id);
+  if (r == nullptr) return false;
+  r->starred = !r->starred;
   revision_ = next_revision();
-  return it->second.starred;
+  return r->starred;
 }
 
 void MailDocument::remove_or_trash(const Uuid& id) {
@@ -72,25 +83,28 @@ void MailDocument::remove_or_trash(const Uuid& id) {
 }
 
 std::vector<const MessageRecord*> MailDocument::messages_in_folder(FolderRole role) const {
+  // Sorting (date, record) pairs keeps the comparisons in one array instead of
+  // following a pointer into every record.
+  std::vector<std::pair<std::int64_t, const MessageRecord*>> dated;
+  for (const MessageRecord& r : records_)
+    if (in_folder(r, role)) dated.emplace_back(r.date, &r);
+  std::stable_sort(dated.begin(), dated.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
   std::vector<const MessageRecord*> out;
-  for (const auto& id : order_) {
-    const MessageRecord& r = messages_.at(id);
-    if (in_folder(r, role)) out.push_back(&r);
-  }
-  std::stable_sort(out.begin(), out.end(),
-                   [](const MessageRecord* a, const MessageRecord* b) { return a->date > b->date; });
+  out.reserve(dated.size());
+  for (const auto& [date, r] : dated) out.push_back(r);
   return out;
 }
 
 std::size_t MailDocument::count_in_folder(FolderRole role) const {
   std::size_t n = 0;
-  for (const auto& [id, r] : messages_) n += in_folder(r, role) ? 1 : 0;
+  for (const auto& r : records_) n += in_folder(r, role) ? 1 : 0;
   return n;
 }
 
 std::size_t MailDocument::unread_in_folder(FolderRole role) const {
   std::size_t n = 0;
-  for (const auto& [id, r] : messages_) n += in_folder(r, role) && !r.read ? 1 : 0;
+  for (const auto& r : records_) n += in_folder(r, role) && !r.read ? 1 : 0;
   return n;
 }
 

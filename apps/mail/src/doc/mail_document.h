@@ -34,6 +34,7 @@ class MailDocument {
   // Every id, in the order in which it was first inserted.
   [[nodiscard]] const std::vector<Uuid>& order() const { return order_; }
 
+  // Pointers and references into the document stay valid until its next change.
   [[nodiscard]] const MessageRecord* get(const Uuid& id) const;
 
   // Inserts or replaces by record.id; a new id goes to the end of the order.
@@ -61,7 +62,7 @@ class MailDocument {
     using reference = const MessageRecord&;
 
     const_iterator() = default;
-    reference operator*() const { return doc_->messages_.at(*it_); }
+    reference operator*() const { return *it_; }
     pointer operator->() const { return &**this; }
     const_iterator& operator++() {
       ++it_;
@@ -76,19 +77,22 @@ class MailDocument {
 
    private:
     friend class MailDocument;
-    const_iterator(const MailDocument* doc, std::vector<Uuid>::const_iterator it)
-        : doc_(doc), it_(it) {}
-    const MailDocument* doc_ = nullptr;
-    std::vector<Uuid>::const_iterator it_;
+    explicit const_iterator(std::vector<MessageRecord>::const_iterator it) : it_(it) {}
+    std::vector<MessageRecord>::const_iterator it_;
   };
 
-  [[nodiscard]] const_iterator begin() const { return {this, order_.begin()}; }
-  [[nodiscard]] const_iterator end() const { return {this, order_.end()}; }
+  [[nodiscard]] const_iterator begin() const { return const_iterator(records_.begin()); }
+  [[nodiscard]] const_iterator end() const { return const_iterator(records_.end()); }
 
  private:
   AccountSettings account_;
+  MessageRecord* find(const Uuid& id);
+
+  // Records in first-arrival order, side by side so that walking a folder
+  // reads memory in sequence; order_[i] == records_[i].id.
   std::vector<Uuid> order_;
-  std::unordered_map<Uuid, MessageRecord> messages_;
+  std::vector<MessageRecord> records_;
+  std::unordered_map<Uuid, std::size_t> index_;
   std::uint64_t revision_;
 };
 

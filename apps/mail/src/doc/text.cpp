@@ -101,10 +101,21 @@ std::string_view trim_unicode(std::string_view text) {
     if (!is_unicode_space(utf8_next(text, next))) break;
     begin = next;
   }
-  std::size_t end = begin;
-  for (std::size_t pos = begin; pos < text.size();) {
+  std::size_t end = text.size();
+  while (end > begin) {
+    // Step back to the start of the last code point (at most 4 bytes).
+    std::size_t start = end - 1;
+    while (start > begin && end - start < 4 &&
+           (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+      --start;
+    std::size_t pos = start;
     const char32_t cp = utf8_next(text, pos);
-    if (!is_unicode_space(cp)) end = pos;
+    if (pos != end) {
+      // Not one well-formed character ending here: a stray byte, not space.
+      break;
+    }
+    if (!is_unicode_space(cp)) break;
+    end = start;
   }
   return text.substr(begin, end - begin);
 }

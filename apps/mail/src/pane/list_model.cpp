@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
+#include <deque>
 
 #include "doc/text.h"
 #include "pane/format.h"
@@ -20,41 +20,28 @@ bool starts_with_ci(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-// `needle` is already lower-case.
-bool contains_ci(std::string_view haystack, std::string_view needle) {
-  if (needle.empty()) return true;
+
+// normalize_message_id without copying; empty means absent.
+std::string_view message_id_view(std::string_view text) {
+  std::string_view t = trim_unicode(text);
+  if (!t.empty() && t.front() == '<') t.remove_prefix(1);
+  if (!t.empty() && t.back() == '>') t.remove_suffix(1);
+  return trim_unicode(t);
+}
+
+// Lower-cases ASCII into `buf` and searches there; `needle` is lower-case.
+bool contains_ci(std::string_view haystack, std::string_view needle, std::string& buf) {
   if (haystack.size() < needle.size()) return false;
-  const char first = needle[0];
-  const char first_upper = first >= 'a' && first <= 'z' ? static_cast<char>(first - 32) : first;
-  const std::size_t last = haystack.size() - needle.size();
-  for (std::size_t i = 0; i <= last; ++i) {
-    const char c = haystack[i];
-    if (c != first && c != first_upper) continue;
-    std::size_t j = 1;
-    while (j < needle.size() && ascii_lower(haystack[i + j]) == needle[j]) ++j;
-    if (j == needle.size()) return true;
-  }
-  return false;
+  buf.resize(haystack.size());
+  for (std::size_t i = 0; i < haystack.size(); ++i) buf[i] = ascii_lower(haystack[i]);
+  return std::string_view(buf).find(needle) != std::string_view::npos;
 }
 
-std::string own_key(const MessageRecord& r) {
-  if (r.message_id)
-    if (auto id = normalize_message_id(*r.message_id)) return std::move(*id);
-  return r.id.to_string();
-}
-
-bool older(const MessageRecord* a, const MessageRecord* b) {
-  if (a->date != b->date) return a->date < b->date;
-  return a->id.bytes < b->id.bytes;
-}
 
 }  // namespace
 
 std::optional<std::string> normalize_message_id(std::string_view text) {
-  std::string_view t = trim_unicode(text);
-  if (!t.empty() && t.front() == '<') t.remove_prefix(1);
-  if (!t.empty() && t.back() == '>') t.remove_suffix(1);
-  t = trim_unicode(t);
+  const std::string_view t = message_id_view(text);
   if (t.empty()) return std::nullopt;
   return std::string(t);
 }
@@ -77,59 +64,85 @@ std::string normalize_subject(std::string_view subject) {
 
 std::vector<Conversation> conversations_in_folder(const MailDocument& doc, FolderRole role) {
   const std::vector<const MessageRecord*> messages = doc.messages_in_folder(role);
+  const std::size_t n = messages.size();
 
-  std::unordered_map<std::string, const MessageRecord*> by_message_id;
-  by_message_id.reserve(messages.size());
-  for (const MessageRecord* m : messages)
-    if (m->message_id)
-      if (auto id = normalize_message_id(*m->message_id)) by_message_id[std::move(*id)] = m;
+  // Normalised Message-ID → position in `messages`; the last one wins. Views
+  // point into the records, which outlive this call.
+  std::unordered_map<std::string_view, std::size_t> by_message_id;
+  by_message_id.reserve(n);
+  for (std::size_t i = 0; i < n; ++i)
+    if (messages[i]->message_id)
+      if (auto id = message_id_view(*messages[i]->message_id); !id.empty())
+        by_message_id.insert_or_assign(id, i);
 
-  // Keys found by walks that ended without a cycle hold for every message on
-  // the walk; cached so long reply chains are walked once.
-  std::unordered_map<const MessageRecord*, std::string> known;
-  known.reserve(messages.size());
+  // Message ids as UUID text, for messages without a Message-ID.
+  std::deque<std::string> uuid_keys;
+  auto own_key = [&](std::size_t i) -> std::string_view {
+    const MessageRecord& r = *messages[i];
+    if (r.message_id)
+      if (auto id = message_id_view(*r.message_id); !id.empty()) return id;
+    return uuid_keys.emplace_back(r.id.to_string());
+  };
+
+  // A walk that ends without a cycle gives its key to every message on it;
+  // those are remembered so long reply chains are walked once.
+  std::vector<std::string_view> known(n);
+  std::vector<bool> has_known(n, false);
+  std::vector<std::size_t> visited_by(n, SIZE_MAX);
+
+  // Dates and ids side by side, so sorting groups does not touch the records.
+  std::vector<std::int64_t> dates(n);
+  std::vector<Uuid> ids(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    dates[i] = messages[i]->date;
+    ids[i] = messages[i]->id;
+  }
 
   struct Group {
-    std::string key;
-    std::vector<const MessageRecord*> members;
+    std::string_view key;
+    std::vector<std::size_t> members;
   };
   std::vector<Group> groups;
-  std::unordered_map<std::string, std::size_t> group_of;
+  std::unordered_map<std::string_view, std::size_t> group_of;
+  group_of.reserve(n);
 
-  std::vector<const MessageRecord*> path;
-  std::unordered_set<const MessageRecord*> visited;
-  for (const MessageRecord* m : messages) {
+  std::vector<std::size_t> path;
+  for (std::size_t m = 0; m < n; ++m) {
     path.clear();
-    visited.clear();
-    std::string key;
+    std::string_view key;
     bool cacheable = true;
-    const MessageRecord* c = m;
+    std::size_t c = m;
     for (;;) {
-      if (auto it = known.find(c); it != known.end()) {
-        key = it->second;
+      if (has_known[c]) {
+        key = known[c];
         break;
       }
-      if (!visited.insert(c).second) {  // a reply cycle
-        key = own_key(*c);
+      if (visited_by[c] == m) {  // a reply cycle
+        key = own_key(c);
         cacheable = false;
         break;
       }
+      visited_by[c] = m;
       path.push_back(c);
-      std::optional<std::string> parent =
-          c->in_reply_to ? normalize_message_id(*c->in_reply_to) : std::nullopt;
-      if (!parent) {
-        key = own_key(*c);
+      const std::string_view parent =
+          messages[c]->in_reply_to ? message_id_view(*messages[c]->in_reply_to)
+                                   : std::string_view();
+      if (parent.empty()) {
+        key = own_key(c);
         break;
       }
-      auto found = by_message_id.find(*parent);
+      auto found = by_message_id.find(parent);
       if (found == by_message_id.end()) {
-        key = std::move(*parent);
+        key = parent;
         break;
       }
       c = found->second;
     }
     if (cacheable)
-      for (const MessageRecord* p : path) known.emplace(p, key);
+      for (std::size_t p : path) {
+        known[p] = key;
+        has_known[p] = true;
+      }
 
     auto [it, inserted] = group_of.try_emplace(key, groups.size());
     if (inserted) groups.push_back({key, {}});
@@ -137,25 +150,33 @@ std::vector<Conversation> conversations_in_folder(const MailDocument& doc, Folde
   }
 
   struct Sorted {
-    Conversation conversation;
+    std::size_t group;
     std::int64_t newest;
   };
   std::vector<Sorted> sorted;
   sorted.reserve(groups.size());
-  for (auto& g : groups) {
-    std::sort(g.members.begin(), g.members.end(), older);
-    Conversation c;
-    c.key = std::move(g.key);
-    c.subject = normalize_subject(g.members.front()->subject);
-    c.message_ids.reserve(g.members.size());
-    for (const MessageRecord* r : g.members) c.message_ids.push_back(r->id);
-    sorted.push_back({std::move(c), g.members.back()->date});
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    auto& members = groups[g].members;
+    if (members.size() > 1)
+      std::sort(members.begin(), members.end(), [&](std::size_t a, std::size_t b) {
+        if (dates[a] != dates[b]) return dates[a] < dates[b];
+        return ids[a].bytes < ids[b].bytes;
+      });
+    sorted.push_back({g, dates[members.back()]});
   }
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const Sorted& a, const Sorted& b) { return a.newest > b.newest; });
   std::vector<Conversation> out;
   out.reserve(sorted.size());
-  for (auto& s : sorted) out.push_back(std::move(s.conversation));
+  for (const auto& s : sorted) {
+    const Group& g = groups[s.group];
+    Conversation c;
+    c.key = std::string(g.key);
+    c.subject = normalize_subject(messages[g.members.front()]->subject);
+    c.message_ids.reserve(g.members.size());
+    for (std::size_t i : g.members) c.message_ids.push_back(ids[i]);
+    out.push_back(std::move(c));
+  }
   return out;
 }
 
@@ -173,6 +194,7 @@ SearchResult search_messages(const MailDocument& doc, std::string_view query, Fo
   for (auto& ch : q) ch = ascii_lower(ch);
   if (q.empty() || scan_limit == 0 || result_limit == 0) return result;
 
+  std::string buf;
   const auto& order = doc.order();
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
     const MessageRecord* r = doc.get(*it);
@@ -183,8 +205,10 @@ SearchResult search_messages(const MailDocument& doc, std::string_view query, Fo
       break;
     }
     ++result.examined;
-    if (contains_ci(r->subject, q) || contains_ci(sender_label(*r), q) ||
-        contains_ci(r->from.email, q) || contains_ci(r->text, q))
+    const std::string_view label =
+        r->from.name && !r->from.name->empty() ? *r->from.name : r->from.email;
+    if (contains_ci(r->subject, q, buf) || contains_ci(label, q, buf) ||
+        contains_ci(r->from.email, q, buf) || contains_ci(r->text, q, buf))
       result.messages.push_back(r);
   }
   std::stable_sort(result.messages.begin(), result.messages.end(),
