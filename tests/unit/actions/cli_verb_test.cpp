@@ -1,11 +1,11 @@
 // The "verb" subcommand of zarn-mail-cli, run in-process.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <unistd.h>
 
 #include "command.h"
 
@@ -38,7 +38,6 @@ Run run(const std::string& name, std::vector<std::string> args) {
   return {-1, "", ""};
 }
 
-
 }  // namespace
 
 TEST(CliVerb, PrintsCanonicalJsonOrTheDecoderMessage) {
@@ -52,10 +51,19 @@ TEST(CliVerb, PrintsCanonicalJsonOrTheDecoderMessage) {
       {R"(  "DiscardDraft" )", 0, "\"DiscardDraft\"\n", ""},
       {R"("RevealDraft")", 0, "\"RevealDraft\"\n", ""},
       {R"({ "SetRead" : { "read": true, "ids": ["6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C"] } })", 0,
-       R"({"SetRead":{"ids":[")" + id + R"("],"read":true}})" "\n", ""},
+       R"({"SetRead":{"ids":[")" + id +
+           R"("],"read":true}})"
+           "\n",
+       ""},
       {R"({"SaveDraft":{"body":"b","to":"a","cc":"","bcc":"","subject":"s","attachments":[]}})", 0,
-       R"({"SaveDraft":{"to":"a","cc":"","bcc":"","subject":"s","body":"b","attachments":[]}})" "\n", ""},
-      {R"({"Reply":{"id":")" + id + R"("}})", 0, R"({"Reply":{"id":")" + id + R"("}})" "\n", ""},
+       R"({"SaveDraft":{"to":"a","cc":"","bcc":"","subject":"s","body":"b","attachments":[]}})"
+       "\n",
+       ""},
+      {R"({"Reply":{"id":")" + id + R"("}})", 0,
+       R"({"Reply":{"id":")" + id +
+           R"("}})"
+           "\n",
+       ""},
       {R"({"reply":{"id":")" + id + R"("}})", 1, "", "unknown variant `reply`"},
       {R"({"Reply":{}})", 1, "", "missing field `id`"},
       {R"({"SetRead":{"ids":[]}})", 1, "", "missing field `read`"},

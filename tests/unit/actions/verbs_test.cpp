@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "actions/verbs.h"
+
+#include <gtest/gtest.h>
 
 using namespace mail;
 
@@ -22,12 +22,17 @@ TEST(MailActionJson, EachVariantEncodesAndDecodesBack) {
   } cases[] = {
       {{MailAction::SetRead{{id3, id1, id2}, true}},
        R"({"SetRead":{"ids":[")" + id3 + R"(",")" + id1 + R"(",")" + id2 + R"("],"read":true}})"},
-      {{MailAction::SetStarred{{id1}, false}}, R"({"SetStarred":{"ids":[")" + id1 + R"("],"starred":false}})"},
-      {{MailAction::Move{{id1}, "archive"}}, R"({"Move":{"ids":[")" + id1 + R"("],"folder":"archive"}})"},
+      {{MailAction::SetStarred{{id1}, false}},
+       R"({"SetStarred":{"ids":[")" + id1 + R"("],"starred":false}})"},
+      {{MailAction::Move{{id1}, "archive"}},
+       R"({"Move":{"ids":[")" + id1 + R"("],"folder":"archive"}})"},
       {{MailAction::Purge{{}}}, R"({"Purge":{"ids":[]}})"},
-      {{MailAction::AddLabel{{id1}, "work"}}, R"({"AddLabel":{"ids":[")" + id1 + R"("],"label":"work"}})"},
-      {{MailAction::RemoveLabel{{id1}, "work"}}, R"({"RemoveLabel":{"ids":[")" + id1 + R"("],"label":"work"}})"},
-      {{MailAction::CreateFolder{"f1", "Projects"}}, R"({"CreateFolder":{"id":"f1","name":"Projects"}})"},
+      {{MailAction::AddLabel{{id1}, "work"}},
+       R"({"AddLabel":{"ids":[")" + id1 + R"("],"label":"work"}})"},
+      {{MailAction::RemoveLabel{{id1}, "work"}},
+       R"({"RemoveLabel":{"ids":[")" + id1 + R"("],"label":"work"}})"},
+      {{MailAction::CreateFolder{"f1", "Projects"}},
+       R"({"CreateFolder":{"id":"f1","name":"Projects"}})"},
       {{MailAction::RenameFolder{"f1", "Old"}}, R"({"RenameFolder":{"id":"f1","name":"Old"}})"},
       {{MailAction::DeleteFolder{"f1"}}, R"({"DeleteFolder":{"id":"f1"}})"},
       {{MailAction::SaveDraft{draft}},
@@ -50,14 +55,16 @@ TEST(MailOperationJson, EachVariantEncodesAndDecodesBack) {
       {{MailOperation::ComposeNew{}}, R"("ComposeNew")"},
       {{MailOperation::RefreshCurrentFolder{}}, R"("RefreshCurrentFolder")"},
       {{MailOperation::RevealFolder{"inbox"}}, R"({"RevealFolder":{"folder":"inbox"}})"},
-      {{MailOperation::RevealAccount{"ada@example.org"}}, R"({"RevealAccount":{"id":"ada@example.org"}})"},
+      {{MailOperation::RevealAccount{"ada@example.org"}},
+       R"({"RevealAccount":{"id":"ada@example.org"}})"},
       {{MailOperation::RevealMessage{id1}}, R"({"RevealMessage":{"id":")" + id1 + R"("}})"},
       {{MailOperation::InspectMessage{id1}}, R"({"InspectMessage":{"id":")" + id1 + R"("}})"},
       {{MailOperation::Reply{id1}}, R"({"Reply":{"id":")" + id1 + R"("}})"},
       {{MailOperation::ReplyAll{id1}}, R"({"ReplyAll":{"id":")" + id1 + R"("}})"},
       {{MailOperation::Forward{id1}}, R"({"Forward":{"id":")" + id1 + R"("}})"},
       {{MailOperation::RevealDraft{}}, R"("RevealDraft")"},
-      {{MailOperation::SaveAttachment{id2, 3}}, R"({"SaveAttachment":{"message_id":")" + id2 + R"(","index":3}})"},
+      {{MailOperation::SaveAttachment{id2, 3}},
+       R"({"SaveAttachment":{"message_id":")" + id2 + R"(","index":3}})"},
       {{MailOperation::PrepareCalendarInvitation{"a@x.org", "Meet", "Hi", "BEGIN:VCALENDAR"}},
        R"({"PrepareCalendarInvitation":{"to":"a@x.org","subject":"Meet","body":"Hi","calendar_ics":"BEGIN:VCALENDAR"}})"},
   };
@@ -80,7 +87,8 @@ TEST(VerbDecoding, RefusalsCarryTheReason) {
       {false, R"("discardDraft")", "unknown variant `discardDraft`"},
       {false, R"("SetRead")", "expected struct variant"},
       {false, R"({"SetRead":{"ids":[")" + id1 + R"("]}})", "missing field `read`"},
-      {false, R"({"SetRead":{"ids":[")" + id1 + R"("],"read":"yes"}})", "invalid type: string \"yes\", expected a boolean"},
+      {false, R"({"SetRead":{"ids":[")" + id1 + R"("],"read":"yes"}})",
+       "invalid type: string \"yes\", expected a boolean"},
       {false, R"({"SetRead":{"ids":"x","read":true}})", "expected a sequence"},
       {false, R"({"Purge":{"ids":["not-a-uuid"]}})", "expected a hyphenated UUID"},
       {false, R"({"Purge":{"ids":[")" + id1 + R"("],"ids":[]}})", "duplicate field `ids`"},
@@ -94,14 +102,15 @@ TEST(VerbDecoding, RefusalsCarryTheReason) {
       {true, R"({"RevealFolder":"inbox"})", "invalid type: string \"inbox\""},
   };
   for (const auto& c : cases) {
-    std::string error = c.operation ? decode_mail_operation(c.json).error()
-                                    : decode_mail_action(c.json).error();
+    std::string error =
+        c.operation ? decode_mail_operation(c.json).error() : decode_mail_action(c.json).error();
     EXPECT_NE(error.find(c.error_part), std::string::npos) << c.json << " → " << error;
   }
 }
 
 TEST(VerbDecoding, AcceptsUnitVariantsWithNullAndNormalisesIdCase) {
-  EXPECT_EQ(*decode_mail_action(R"({"DiscardDraft":null})"), MailAction{MailAction::DiscardDraft{}});
+  EXPECT_EQ(*decode_mail_action(R"({"DiscardDraft":null})"),
+            MailAction{MailAction::DiscardDraft{}});
   auto upper = decode_mail_operation(R"({"Reply":{"id":"6F1C2A3B-0D4E-4F5A-8B6C-7D8E9F0A1B2C"}})");
   ASSERT_TRUE(upper);
   EXPECT_EQ(*upper, MailOperation{MailOperation::Reply{id1}});
@@ -111,5 +120,6 @@ TEST(VerbDecoding, AcceptsUnitVariantsWithNullAndNormalisesIdCase) {
 
 TEST(VerbEncoding, NeverFailsOnTextThatIsNotUtf8) {
   MailAction a{MailAction::AddLabel{{id1}, "bad\xff"}};
-  EXPECT_EQ(encode_mail_action(a), R"({"AddLabel":{"ids":[")" + id1 + "\"],\"label\":\"bad\xef\xbf\xbd\"}}");
+  EXPECT_EQ(encode_mail_action(a),
+            R"({"AddLabel":{"ids":[")" + id1 + "\"],\"label\":\"bad\xef\xbf\xbd\"}}");
 }

@@ -1,6 +1,7 @@
+#include "draft/draft.h"
+
 #include <gtest/gtest.h>
 
-#include "draft/draft.h"
 #include "draft/json_read.h"
 
 using namespace mail;
@@ -31,7 +32,8 @@ TEST(DraftJson, KeysInOrderWithOptionalsLeftOutWhenAbsent) {
   auto d = sample();
   EXPECT_EQ(draft_to_json(d).dump(),
             R"({"to":"a@x.org, b@x.org","cc":"c@x.org","bcc":"","subject":"Plans","body":"Hello",)"
-            R"("attachments":[{"content_id":"mail-attachment:blake3:)" + std::string(64, 'a') +
+            R"("attachments":[{"content_id":"mail-attachment:blake3:)" +
+                std::string(64, 'a') +
                 R"(","filename":"plan.pdf","mime":"application/pdf","size":1234}]})");
   d.html_body = "<p>Hello</p>";
   d.calendar_ics = "BEGIN:VCALENDAR\r\n";
@@ -57,11 +59,16 @@ TEST(DraftJson, RefusesMissingOrMistypedFields) {
   } cases[] = {
       {R"({"cc":"","bcc":"","subject":"","body":"","attachments":[]})", "missing field `to`"},
       {R"({"to":"","cc":"","bcc":"","subject":"","body":""})", "missing field `attachments`"},
-      {R"({"to":1,"cc":"","bcc":"","subject":"","body":"","attachments":[]})", "invalid type: integer `1`"},
-      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","html_body":5,"attachments":[]})", "invalid type"},
-      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","attachments":[{"content_id":"x","filename":"f","mime":"a/b","size":-1}]})", "expected u64"},
-      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","attachments":[{"content_id":"x","filename":"f","mime":"a/b"}]})", "missing field `size`"},
-      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","attachments":{}})", "invalid type: map"},
+      {R"({"to":1,"cc":"","bcc":"","subject":"","body":"","attachments":[]})",
+       "invalid type: integer `1`"},
+      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","html_body":5,"attachments":[]})",
+       "invalid type"},
+      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","attachments":[{"content_id":"x","filename":"f","mime":"a/b","size":-1}]})",
+       "expected u64"},
+      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","attachments":[{"content_id":"x","filename":"f","mime":"a/b"}]})",
+       "missing field `size`"},
+      {R"({"to":"","cc":"","bcc":"","subject":"","body":"","attachments":{}})",
+       "invalid type: map"},
       {R"([])", "invalid type"},
   };
   for (const auto& c : cases) {

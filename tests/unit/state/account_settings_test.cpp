@@ -1,9 +1,9 @@
+#include "state/account_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 #include <regex>
-
-#include "state/account_settings.h"
 
 using namespace mail;
 
@@ -77,10 +77,12 @@ struct DocCase {
   const char* key;
   const char* replacement;  // nullptr: remove the key
   bool readable;
-  const char* error_part;   // in the error when unreadable
+  const char* error_part;  // in the error when unreadable
 };
 
-void PrintTo(const DocCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DocCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class SettingsDocumentCases : public ::testing::TestWithParam<DocCase> {};
 
@@ -169,7 +171,8 @@ TEST(NewAccount, TakesTheEmailAsEnteredOrARandomId) {
   EXPECT_FALSE(a.avatar);
   EXPECT_EQ(a.settings, s);
 
-  const std::regex uuid_v4("account-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
+  const std::regex uuid_v4(
+      "account-[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}");
   auto x = new_account(AccountSettings{});
   auto y = new_account(AccountSettings{});
   EXPECT_TRUE(std::regex_match(x.id, uuid_v4)) << x.id;
@@ -180,7 +183,9 @@ TEST(NewAccount, TakesTheEmailAsEnteredOrARandomId) {
 TEST(OAuthTokensJson, IsCompactInKeyOrderAndReadsBack) {
   OAuthTokens t{"acc", "ref", 3600, 1700000000};
   const auto text = oauth_tokens_to_json(t);
-  EXPECT_EQ(text, R"({"access_token":"acc","refresh_token":"ref","expires_in":3600,"obtained_at":1700000000})");
+  EXPECT_EQ(
+      text,
+      R"({"access_token":"acc","refresh_token":"ref","expires_in":3600,"obtained_at":1700000000})");
   auto back = oauth_tokens_from_json(text);
   ASSERT_TRUE(back);
   EXPECT_EQ(*back, t);
@@ -189,9 +194,10 @@ TEST(OAuthTokensJson, IsCompactInKeyOrderAndReadsBack) {
 }
 
 TEST(OAuthTokensJson, RefusesTextThatIsNotATokenSet) {
-  for (const char* text : {"", "hunter2", "{}", R"({"access_token":"a"})",
-                           R"({"access_token":"a","refresh_token":"r","expires_in":-5,"obtained_at":1})",
-                           R"({"access_token":1,"refresh_token":"r","expires_in":5,"obtained_at":1})"}) {
+  for (const char* text :
+       {"", "hunter2", "{}", R"({"access_token":"a"})",
+        R"({"access_token":"a","refresh_token":"r","expires_in":-5,"obtained_at":1})",
+        R"({"access_token":1,"refresh_token":"r","expires_in":5,"obtained_at":1})"}) {
     EXPECT_FALSE(oauth_tokens_from_json(text)) << text;
   }
 }
@@ -202,12 +208,12 @@ TEST(TokensDue, FollowsLifetimeWithAMinuteOfMarginAndSaturates) {
     std::uint64_t expires_in, obtained_at, now;
     bool due;
   } cases[] = {
-      {0, 1000, 0, true},            // no lifetime: always due
+      {0, 1000, 0, true},  // no lifetime: always due
       {0, max, 0, true},
-      {3600, 1000, 1000, false},     // fresh
-      {3600, 1000, 4539, false},     // 61 s left
-      {3600, 1000, 4540, true},      // exactly 60 s left
-      {3600, 1000, 9000, true},      // expired
+      {3600, 1000, 1000, false},          // fresh
+      {3600, 1000, 4539, false},          // 61 s left
+      {3600, 1000, 4540, true},           // exactly 60 s left
+      {3600, 1000, 9000, true},           // expired
       {max, 1000, 2'000'000'000, false},  // sum beyond 64 bits: never due
       {max - 10, 100, 4'000'000'000, false},
       {1, max, 4'000'000'000, false},

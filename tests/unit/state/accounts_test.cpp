@@ -1,10 +1,11 @@
+#include "state/accounts.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "accounts/account_store.h"
 #include "accounts/secret_vault.h"
-#include "state/accounts.h"
 #include "temp_dir.h"
 
 using namespace mail;
@@ -107,9 +108,9 @@ TEST(SaveAccounts, RoundTripGivesEqualEntriesWithSecrets) {
 
 TEST(SaveAccounts, DropsRemovedAccountsAndTheirSecrets) {
   TempDir dir;
-  ASSERT_TRUE(save_accounts({account("a@x.org", AuthKind::Password, "pa"),
-                             account("b@x.org", AuthKind::Password, "pb")},
-                            0, dir.path()));
+  ASSERT_TRUE(save_accounts(
+      {account("a@x.org", AuthKind::Password, "pa"), account("b@x.org", AuthKind::Password, "pb")},
+      0, dir.path()));
   // Another application's record of a different type must survive.
   {
     auto store = accounts::AccountStore::load_in(dir.path());
@@ -134,7 +135,8 @@ TEST(SaveAccounts, DropsRemovedAccountsAndTheirSecrets) {
 
 TEST(SaveAccounts, SecretsFollowTheAuthKind) {
   TempDir dir;
-  const std::string tokens = R"({"access_token":"at","refresh_token":"rt","expires_in":3600,"obtained_at":5})";
+  const std::string tokens =
+      R"({"access_token":"at","refresh_token":"rt","expires_in":3600,"obtained_at":5})";
   {
     auto vault = accounts::SecretVault::open_in(dir.path());
     vault.put("oauth@x.org", {"", tokens});

@@ -1,9 +1,10 @@
+#include "state/credential.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "accounts/secret_vault.h"
-#include "state/credential.h"
 #include "temp_dir.h"
 
 using namespace mail;
@@ -63,15 +64,16 @@ TEST(ResolveCredential, OAuthVaultContentsThatGiveNoToken) {
 TEST(ResolveCredential, OAuthTokenNotDueIsUsedAsStored) {
   TempDir dir;
   const auto s = oauth_settings();
-  store_secret(dir.path(), s.email, {"", oauth_tokens_to_json({"access-1", "refresh-1", 3600, now})});
+  store_secret(dir.path(), s.email,
+               {"", oauth_tokens_to_json({"access-1", "refresh-1", 3600, now})});
   bool refreshed = false;
-  CredentialOptions opt{dir.path(),
-                        [&](const AccountSettings&, const OAuthTokens&)
-                            -> std::expected<OAuthTokens, std::string> {
-                          refreshed = true;
-                          return std::unexpected("not expected");
-                        },
-                        now + 100};
+  CredentialOptions opt{
+      dir.path(),
+      [&](const AccountSettings&, const OAuthTokens&) -> std::expected<OAuthTokens, std::string> {
+        refreshed = true;
+        return std::unexpected("not expected");
+      },
+      now + 100};
   auto c = resolve_credential(s, opt);
   ASSERT_TRUE(c) << c.error();
   EXPECT_EQ(*c, (Credential{Credential::OAuth{"ada@example.org", "access-1"}}));
@@ -94,8 +96,8 @@ TEST(ResolveCredential, DueTokenIsRefreshedAndStored) {
   store_secret(dir.path(), s.email, {"", oauth_tokens_to_json(old)});
   OAuthTokens seen;
   CredentialOptions opt{dir.path(),
-                        [&](const AccountSettings& settings, const OAuthTokens& current)
-                            -> std::expected<OAuthTokens, std::string> {
+                        [&](const AccountSettings& settings,
+                            const OAuthTokens& current) -> std::expected<OAuthTokens, std::string> {
                           EXPECT_EQ(settings.email, "ada@example.org");
                           seen = current;
                           return OAuthTokens{"access-2", "refresh-1", 3600, now};
@@ -108,7 +110,8 @@ TEST(ResolveCredential, DueTokenIsRefreshedAndStored) {
   auto stored = accounts::SecretVault::open_in(dir.path()).get(s.email);
   ASSERT_TRUE(stored && stored->token);
   EXPECT_EQ(stored->password, "");
-  EXPECT_EQ(*oauth_tokens_from_json(*stored->token), (OAuthTokens{"access-2", "refresh-1", 3600, now}));
+  EXPECT_EQ(*oauth_tokens_from_json(*stored->token),
+            (OAuthTokens{"access-2", "refresh-1", 3600, now}));
 }
 
 TEST(ResolveCredential, RefreshAndSaveFailuresAreReported) {
@@ -116,21 +119,20 @@ TEST(ResolveCredential, RefreshAndSaveFailuresAreReported) {
   const auto s = oauth_settings();
   const OAuthTokens old{"access-1", "", 0, now};
   store_secret(dir.path(), s.email, {"", oauth_tokens_to_json(old)});
-  CredentialOptions failing{dir.path(),
-                            [](const AccountSettings&, const OAuthTokens&)
-                                -> std::expected<OAuthTokens, std::string> {
-                              return std::unexpected(
-                                  "access token expired and no refresh token; sign in again");
-                            },
-                            now};
+  CredentialOptions failing{
+      dir.path(),
+      [](const AccountSettings&, const OAuthTokens&) -> std::expected<OAuthTokens, std::string> {
+        return std::unexpected("access token expired and no refresh token; sign in again");
+      },
+      now};
   EXPECT_EQ(resolve_credential(s, failing).error(),
             "access token expired and no refresh token; sign in again");
 
   // The registered refresher is used when the options carry none.
-  set_token_refresher([](const AccountSettings&, const OAuthTokens&)
-                          -> std::expected<OAuthTokens, std::string> {
-    return OAuthTokens{"access-3", "r", 3600, now};
-  });
+  set_token_refresher(
+      [](const AccountSettings&, const OAuthTokens&) -> std::expected<OAuthTokens, std::string> {
+        return OAuthTokens{"access-3", "r", 3600, now};
+      });
   // The vault folder becomes unwritable after it was read.
   std::filesystem::remove_all(dir.path() / "secrets");
   std::filesystem::create_directories(dir.path() / "secrets");

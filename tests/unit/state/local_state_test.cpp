@@ -1,12 +1,12 @@
+#include "state/local_state.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
-
 #include <nlohmann/json.hpp>
 
 #include "accounts/sync_reporter.h"
 #include "log/log.h"
-#include "state/local_state.h"
 #include "temp_dir.h"
 
 using namespace mail;
@@ -25,10 +25,12 @@ void write_file(const fs::path& p, const std::string& text) {
 
 TEST(LocalState, PathFollowsTheStorageLocation) {
   TempDir dir;
-  EXPECT_EQ(local_state_path(StorageLocation::directory(dir.path())), dir.path() / "mail-local.json");
+  EXPECT_EQ(local_state_path(StorageLocation::directory(dir.path())),
+            dir.path() / "mail-local.json");
   EXPECT_FALSE(local_state_path(StorageLocation::none()));
   ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-  EXPECT_EQ(local_state_path(StorageLocation::default_root()), dir.path() / "zarn" / "mail-local.json");
+  EXPECT_EQ(local_state_path(StorageLocation::default_root()),
+            dir.path() / "zarn" / "mail-local.json");
   ::unsetenv("XDG_CONFIG_HOME");
 }
 
@@ -76,7 +78,8 @@ TEST(LocalState, SaveWritesCompactlyAndOnlyOnChange) {
 
   EXPECT_FALSE(save_compose_format(state, ComposeFormat::Html));
   EXPECT_EQ(read_file(file), R"({"compose_format":"html"})");
-  EXPECT_EQ(load_compose_format(StorageLocation::directory(nested)).remembered, ComposeFormat::Html);
+  EXPECT_EQ(load_compose_format(StorageLocation::directory(nested)).remembered,
+            ComposeFormat::Html);
 }
 
 TEST(LocalState, AFailedWriteKeepsTheOldValueAndIsRetried) {
@@ -90,7 +93,8 @@ TEST(LocalState, AFailedWriteKeepsTheOldValueAndIsRetried) {
   ASSERT_TRUE(status);
   EXPECT_TRUE(status->starts_with("Compose format changed, but could not save that preference: "))
       << *status;
-  EXPECT_GT(status->size(), std::string("Compose format changed, but could not save that preference: ").size());
+  EXPECT_GT(status->size(),
+            std::string("Compose format changed, but could not save that preference: ").size());
   EXPECT_EQ(state.remembered, ComposeFormat::Html);
 
   fs::remove(folder);

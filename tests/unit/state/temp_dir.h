@@ -2,10 +2,10 @@
 // A fresh folder per test, removed when the test ends.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace mail_test {
 

@@ -1,11 +1,11 @@
 // The "validate" subcommand of zarn-mail-cli, run in-process.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <unistd.h>
 
 #include "command.h"
 

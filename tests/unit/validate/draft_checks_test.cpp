@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "validate/draft_checks.h"
+
+#include <gtest/gtest.h>
 
 using namespace mail;
 using namespace std::string_literals;
@@ -26,7 +26,11 @@ TEST(MetadataValid, Table) {
     bool valid;
   } cases[] = {
       {"plain", [](DraftAttachment&) {}, true},
-      {"upper-case hex", [](DraftAttachment& a) { a.content_id = std::string(attachment_id_prefix) + std::string(64, 'F'); }, true},
+      {"upper-case hex",
+       [](DraftAttachment& a) {
+         a.content_id = std::string(attachment_id_prefix) + std::string(64, 'F');
+       },
+       true},
       {"63 digits", [](DraftAttachment& a) { a.content_id.pop_back(); }, false},
       {"65 digits", [](DraftAttachment& a) { a.content_id += "0"; }, false},
       {"non-hex digit", [](DraftAttachment& a) { a.content_id.back() = 'g'; }, false},
@@ -34,10 +38,12 @@ TEST(MetadataValid, Table) {
       {"empty name", [](DraftAttachment& a) { a.filename = ""; }, false},
       {"180 chars", [](DraftAttachment& a) { a.filename = std::string(180, 'a'); }, true},
       {"181 chars", [](DraftAttachment& a) { a.filename = std::string(181, 'a'); }, false},
-      {"180 two-byte chars", [](DraftAttachment& a) {
+      {"180 two-byte chars",
+       [](DraftAttachment& a) {
          a.filename.clear();
          for (int i = 0; i < 180; ++i) a.filename += "\xc3\xa9";
-       }, true},
+       },
+       true},
       {"slash", [](DraftAttachment& a) { a.filename = "a/b.pdf"; }, false},
       {"backslash", [](DraftAttachment& a) { a.filename = "a\\b.pdf"; }, false},
       {"newline", [](DraftAttachment& a) { a.filename = "a\nb.pdf"; }, false},
@@ -71,7 +77,8 @@ TEST(ValidateList, DropsDuplicatesOversizeAndInvalidKeepingOrder) {
   dup.filename = "copy.pdf";
   auto bad = attachment(3);
   bad.filename = "../x";
-  std::vector<DraftAttachment> list{attachment(1), dup, attachment(2, 33554433), bad, attachment(4)};
+  std::vector<DraftAttachment> list{attachment(1), dup, attachment(2, 33554433), bad,
+                                    attachment(4)};
   EXPECT_EQ(validate_list(list), (std::vector<DraftAttachment>{attachment(1), attachment(4)}));
 }
 
@@ -80,7 +87,7 @@ TEST(ValidateList, TotalIsLimitedTo128MiBInclusive) {
   // Four attachments of 32 MiB make exactly 128 MiB; one more byte does not fit,
   // but a later empty attachment still does.
   std::vector<DraftAttachment> list{attachment(1, max), attachment(2, max), attachment(3, max),
-                                    attachment(4, max), attachment(5, 1), attachment(6, 0)};
+                                    attachment(4, max), attachment(5, 1),   attachment(6, 0)};
   auto kept = validate_list(list);
   ASSERT_EQ(kept.size(), 5u);
   EXPECT_EQ(kept[4], attachment(6, 0));
@@ -102,18 +109,25 @@ TEST(IsBoundedInvitation, TheFourRefusalsAndTheMinimalAcceptance) {
   } refused[] = {
       {"no METHOD:REQUEST line", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
       {"two events",
-       "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
-      {"last line without CR LF", "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VCALENDAR"},
-      {"262145 bytes", [&] {
+       "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nEND:"
+       "VCALENDAR\r\n"},
+      {"last line without CR LF",
+       "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VCALENDAR"},
+      {"262145 bytes",
+       [&] {
          std::string t = minimal;
          t.insert(t.size() - 15, std::string(262145 - minimal.size(), 'X'));
          return t;
        }()},
       {"no event", "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nEND:VCALENDAR\r\n"},
-      {"NUL byte", "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nX:\0\r\nEND:VCALENDAR\r\n"s},
-      {"first line LF only", "BEGIN:VCALENDAR\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
-      {"method on first line", "METHOD:REQUEST\r\nBEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
-      {"method only as a prefix", "BEGIN:VCALENDAR\r\nMETHOD:REQUESTX\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
+      {"NUL byte",
+       "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nX:\0\r\nEND:VCALENDAR\r\n"s},
+      {"first line LF only",
+       "BEGIN:VCALENDAR\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
+      {"method on first line",
+       "METHOD:REQUEST\r\nBEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
+      {"method only as a prefix",
+       "BEGIN:VCALENDAR\r\nMETHOD:REQUESTX\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
       {"other method", "BEGIN:VCALENDAR\r\nMETHOD:CANCEL\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n"},
       {"empty", ""},
   };

@@ -16,9 +16,9 @@ constexpr std::array<std::string_view, 11> action_names{
     "CreateFolder", "RenameFolder", "DeleteFolder", "SaveDraft", "DiscardDraft"};
 
 constexpr std::array<std::string_view, 12> operation_names{
-    "ComposeNew",     "RefreshCurrentFolder", "RevealFolder", "RevealAccount",
-    "RevealMessage",  "InspectMessage",       "Reply",        "ReplyAll",
-    "Forward",        "RevealDraft",          "SaveAttachment", "PrepareCalendarInvitation"};
+    "ComposeNew",    "RefreshCurrentFolder", "RevealFolder",   "RevealAccount",
+    "RevealMessage", "InspectMessage",       "Reply",          "ReplyAll",
+    "Forward",       "RevealDraft",          "SaveAttachment", "PrepareCalendarInvitation"};
 
 template <std::size_t N>
 std::string unknown_variant(std::string_view name, const std::array<std::string_view, N>& names) {
@@ -96,18 +96,20 @@ std::expected<Tagged, std::string> split_tag(const json& j, std::string_view exp
   return std::unexpected(json_read::invalid_type(j, expected));
 }
 
-bool is_unit(const Tagged& t) { return t.fields == nullptr || t.fields->is_null(); }
+bool is_unit(const Tagged& t) {
+  return t.fields == nullptr || t.fields->is_null();
+}
 
 std::string expected_struct(std::string_view name) {
   return "invalid type: unit variant, expected struct variant " + std::string(name);
 }
 
 std::expected<void, std::string> needs_fields(const Tagged& t, std::string_view owner) {
-  if (t.fields == nullptr) return std::unexpected(expected_struct(std::string(owner) + "::" + t.name));
+  if (t.fields == nullptr)
+    return std::unexpected(expected_struct(std::string(owner) + "::" + t.name));
   if (!t.fields->is_object()) {
-    return std::unexpected(json_read::invalid_type(*t.fields,
-                                                   "struct variant " + std::string(owner) +
-                                                       "::" + t.name));
+    return std::unexpected(
+        json_read::invalid_type(*t.fields, "struct variant " + std::string(owner) + "::" + t.name));
   }
   return {};
 }
@@ -115,8 +117,8 @@ std::expected<void, std::string> needs_fields(const Tagged& t, std::string_view 
 template <class T>
 std::expected<T, std::string> unit_only(const Tagged& t, std::string_view owner) {
   if (!is_unit(t)) {
-    return std::unexpected(json_read::invalid_type(*t.fields, "unit variant " +
-                                                                  std::string(owner) + "::" + t.name));
+    return std::unexpected(
+        json_read::invalid_type(*t.fields, "unit variant " + std::string(owner) + "::" + t.name));
   }
   return T{};
 }
@@ -150,8 +152,12 @@ bool is_uuid_text(std::string_view s) {
   return true;
 }
 
-std::string_view MailAction::name() const { return action_names[value.index()]; }
-std::string_view MailOperation::name() const { return operation_names[value.index()]; }
+std::string_view MailAction::name() const {
+  return action_names[value.index()];
+}
+std::string_view MailOperation::name() const {
+  return operation_names[value.index()];
+}
 
 ordered_json mail_action_to_json(const MailAction& action) {
   const std::string_view name = action.name();
@@ -233,7 +239,9 @@ std::expected<MailAction, std::string> mail_action_from_json(const json& j) {
   auto t = split_tag(j, "enum MailAction");
   if (!t) return std::unexpected(t.error());
   const std::string& n = t->name;
-  auto fail = [](std::string e) { return std::expected<MailAction, std::string>(std::unexpected(std::move(e))); };
+  auto fail = [](std::string e) {
+    return std::expected<MailAction, std::string>(std::unexpected(std::move(e)));
+  };
 
   if (n == "DiscardDraft") {
     auto v = unit_only<MailAction::DiscardDraft>(*t, "MailAction");
@@ -254,7 +262,8 @@ std::expected<MailAction, std::string> mail_action_from_json(const json& j) {
     if (!id) return fail(id.error());
     auto name = json_read::get_string(f, "name");
     if (!name) return fail(name.error());
-    if (n == "CreateFolder") return MailAction{MailAction::CreateFolder{std::move(*id), std::move(*name)}};
+    if (n == "CreateFolder")
+      return MailAction{MailAction::CreateFolder{std::move(*id), std::move(*name)}};
     return MailAction{MailAction::RenameFolder{std::move(*id), std::move(*name)}};
   }
   if (n == "DeleteFolder") {
@@ -290,7 +299,9 @@ std::expected<MailOperation, std::string> mail_operation_from_json(const json& j
   auto t = split_tag(j, "enum MailOperation");
   if (!t) return std::unexpected(t.error());
   const std::string& n = t->name;
-  auto fail = [](std::string e) { return std::expected<MailOperation, std::string>(std::unexpected(std::move(e))); };
+  auto fail = [](std::string e) {
+    return std::expected<MailOperation, std::string>(std::unexpected(std::move(e)));
+  };
 
   auto unit = [&]<class T>(T) -> std::expected<MailOperation, std::string> {
     auto v = unit_only<T>(*t, "MailOperation");
@@ -325,7 +336,10 @@ std::expected<MailOperation, std::string> mail_operation_from_json(const json& j
   if (n == "PrepareCalendarInvitation") {
     MailOperation::PrepareCalendarInvitation p;
     std::array<std::pair<std::string_view, std::string*>, 4> fields{
-        {{"to", &p.to}, {"subject", &p.subject}, {"body", &p.body}, {"calendar_ics", &p.calendar_ics}}};
+        {{"to", &p.to},
+         {"subject", &p.subject},
+         {"body", &p.body},
+         {"calendar_ics", &p.calendar_ics}}};
     for (auto& [key, out] : fields) {
       auto s = json_read::get_string(f, key);
       if (!s) return fail(s.error());

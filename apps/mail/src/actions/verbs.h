@@ -7,12 +7,11 @@
 
 #include <cstdint>
 #include <expected>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "draft/draft.h"
 
@@ -133,10 +132,9 @@ struct MailOperation {
     bool operator==(const PrepareCalendarInvitation&) const = default;
   };
 
-  using Variant =
-      std::variant<ComposeNew, RefreshCurrentFolder, RevealFolder, RevealAccount, RevealMessage,
-                   InspectMessage, Reply, ReplyAll, Forward, RevealDraft, SaveAttachment,
-                   PrepareCalendarInvitation>;
+  using Variant = std::variant<ComposeNew, RefreshCurrentFolder, RevealFolder, RevealAccount,
+                               RevealMessage, InspectMessage, Reply, ReplyAll, Forward, RevealDraft,
+                               SaveAttachment, PrepareCalendarInvitation>;
   Variant value;
 
   [[nodiscard]] std::string_view name() const;
@@ -146,13 +144,12 @@ struct MailOperation {
 // Encoding always succeeds.
 [[nodiscard]] nlohmann::ordered_json mail_action_to_json(const MailAction& action);
 [[nodiscard]] nlohmann::ordered_json mail_operation_to_json(const MailOperation& operation);
-[[nodiscard]] std::string encode_mail_action(const MailAction& action);        // compact
+[[nodiscard]] std::string encode_mail_action(const MailAction& action);           // compact
 [[nodiscard]] std::string encode_mail_operation(const MailOperation& operation);  // compact
 
 // Decoding: an unknown (or differently cased) variant name, a missing field
 // or a value of the wrong kind is an error whose text is the parser's message.
-[[nodiscard]] std::expected<MailAction, std::string> mail_action_from_json(
-    const nlohmann::json& j);
+[[nodiscard]] std::expected<MailAction, std::string> mail_action_from_json(const nlohmann::json& j);
 [[nodiscard]] std::expected<MailOperation, std::string> mail_operation_from_json(
     const nlohmann::json& j);
 [[nodiscard]] std::expected<MailAction, std::string> decode_mail_action(std::string_view text);

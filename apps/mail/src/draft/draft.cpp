@@ -65,8 +65,8 @@ std::expected<std::optional<std::string>, std::string> optional_string(const jso
 std::expected<DraftData, std::string> draft_from_json(const json& j) {
   if (!j.is_object()) return std::unexpected(json_read::invalid_type(j, "struct DraftData"));
   DraftData d;
-  std::array<std::pair<std::string_view, std::string*>, 5> texts{{
-      {"to", &d.to}, {"cc", &d.cc}, {"bcc", &d.bcc}, {"subject", &d.subject}, {"body", &d.body}}};
+  std::array<std::pair<std::string_view, std::string*>, 5> texts{
+      {{"to", &d.to}, {"cc", &d.cc}, {"bcc", &d.bcc}, {"subject", &d.subject}, {"body", &d.body}}};
   for (auto& [key, field] : texts) {
     auto s = json_read::get_string(j, key);
     if (!s) return std::unexpected(s.error());

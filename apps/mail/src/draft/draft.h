@@ -5,19 +5,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 namespace mail {
 
 // Limits every holder of a draft enforces.
 inline constexpr std::string_view attachment_id_prefix = "mail-attachment:blake3:";
 inline constexpr std::size_t attachment_digest_hex_len = 64;
-inline constexpr std::uint64_t max_attachment_bytes = 32ull * 1024 * 1024;        // inclusive
+inline constexpr std::uint64_t max_attachment_bytes = 32ull * 1024 * 1024;  // inclusive
 inline constexpr std::size_t max_attachments_per_draft = 16;
 inline constexpr std::uint64_t max_draft_attachment_bytes = 128ull * 1024 * 1024;  // inclusive
 inline constexpr std::size_t max_attachment_name_chars = 180;
@@ -37,7 +36,7 @@ struct DraftData {
   std::string cc;
   std::string bcc;
   std::string subject;
-  std::string body;                        // plain text (rich text's plain rendering)
+  std::string body;                         // plain text (rich text's plain rendering)
   std::optional<std::string> html_body;     // rich-text mode only
   std::optional<std::string> calendar_ics;  // a bounded invitation only
   std::vector<DraftAttachment> attachments;

@@ -53,8 +53,8 @@ std::string describe(const json& v) {
     case json::value_t::boolean:
       return std::string("boolean `") + (v.get<bool>() ? "true" : "false") + "`";
     case json::value_t::string:
-      return "string " + json(v.get_ref<const std::string&>()).dump(-1, ' ', false,
-                                                                      json::error_handler_t::replace);
+      return "string " + json(v.get_ref<const std::string&>())
+                             .dump(-1, ' ', false, json::error_handler_t::replace);
     case json::value_t::number_integer:
       return "integer `" + std::to_string(v.get<std::int64_t>()) + "`";
     case json::value_t::number_unsigned:

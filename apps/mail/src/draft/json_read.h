@@ -4,10 +4,9 @@
 
 #include <cstdint>
 #include <expected>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 namespace mail::json_read {
 

@@ -1,10 +1,10 @@
 #include "state/account_settings.h"
 
+#include <openssl/rand.h>
+
 #include <chrono>
 #include <cstdio>
 #include <limits>
-
-#include <openssl/rand.h>
 
 #include "draft/json_read.h"
 
@@ -81,7 +81,8 @@ ordered_json settings_document(const AccountSettings& s, bool collapsed) {
 }
 
 std::expected<StoredSettings, std::string> read_settings_document(const json& doc) {
-  if (!doc.is_object()) return std::unexpected(json_read::invalid_type(doc, "struct AccountSettings"));
+  if (!doc.is_object())
+    return std::unexpected(json_read::invalid_type(doc, "struct AccountSettings"));
   StoredSettings out;
   AccountSettings& s = out.settings;
   auto text = [&](std::string_view key, std::string& field) -> std::expected<void, std::string> {
@@ -146,7 +147,8 @@ std::string oauth_tokens_to_json(const OAuthTokens& t) {
 std::expected<OAuthTokens, std::string> oauth_tokens_from_json(std::string_view text) {
   auto doc = json_read::parse_strict(text);
   if (!doc) return std::unexpected(doc.error());
-  if (!doc->is_object()) return std::unexpected(json_read::invalid_type(*doc, "struct OAuthTokens"));
+  if (!doc->is_object())
+    return std::unexpected(json_read::invalid_type(*doc, "struct OAuthTokens"));
   OAuthTokens t;
   auto access = json_read::get_string(*doc, "access_token");
   if (!access) return std::unexpected(access.error());

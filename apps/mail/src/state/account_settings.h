@@ -5,11 +5,10 @@
 
 #include <cstdint>
 #include <expected>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <variant>
-
-#include <nlohmann/json.hpp>
 
 namespace mail {
 
@@ -78,16 +77,15 @@ struct StoredSettings {
 
 struct OAuthTokens {
   std::string access_token;
-  std::string refresh_token;     // may be empty
-  std::uint64_t expires_in = 0;  // seconds; 0 when the token endpoint gave none
-  std::uint64_t obtained_at = 0; // Unix seconds
+  std::string refresh_token;      // may be empty
+  std::uint64_t expires_in = 0;   // seconds; 0 when the token endpoint gave none
+  std::uint64_t obtained_at = 0;  // Unix seconds
   bool operator==(const OAuthTokens&) const = default;
 };
 
 // Compact JSON, keys in the order access_token, refresh_token, expires_in, obtained_at.
 [[nodiscard]] std::string oauth_tokens_to_json(const OAuthTokens& tokens);
-[[nodiscard]] std::expected<OAuthTokens, std::string> oauth_tokens_from_json(
-    std::string_view text);
+[[nodiscard]] std::expected<OAuthTokens, std::string> oauth_tokens_from_json(std::string_view text);
 
 // Due for refresh: no lifetime known, or less than a minute of it left.
 // obtained_at + expires_in saturates at the largest 64-bit value.

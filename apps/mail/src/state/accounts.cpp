@@ -45,11 +45,15 @@ void remove_account(AccountList& list, std::size_t index) {
   }
 }
 
-const char* mail_account_type() { return "email"; }
+const char* mail_account_type() {
+  return "email";
+}
 
 namespace {
 
-accounts::AccountTypeId email_type() { return accounts::AccountTypeId::from(mail_account_type()); }
+accounts::AccountTypeId email_type() {
+  return accounts::AccountTypeId::from(mail_account_type());
+}
 
 AccountList read_accounts(const accounts::AccountStore& store, const accounts::SecretVault& vault) {
   AccountList out;
@@ -123,7 +127,8 @@ std::expected<void, std::string> save_accounts(const std::vector<MailAccount>& l
     // a stray password is present, so saving cannot sign the account out.
   }
 
-  if (active_index < list.size()) store.set_active(type, accounts::AccountId{list[active_index].id});
+  if (active_index < list.size())
+    store.set_active(type, accounts::AccountId{list[active_index].id});
 
   // The services serialise to JSON and may throw on texts that are not
   // valid UTF-8; that is a failed save, never a crash.

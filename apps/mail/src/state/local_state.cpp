@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <system_error>
-
-#include <nlohmann/json.hpp>
 
 #include "accounts/config_root.h"
 #include "accounts/sync_reporter.h"
@@ -34,7 +33,7 @@ ComposeFormat read_format(const fs::path& path) {
   auto it = doc.find("compose_format");
   if (it == doc.end() || !it->is_string()) return ComposeFormat::Html;
   return it->get_ref<const std::string&>() == "text" ? ComposeFormat::PlainText
-                                                      : ComposeFormat::Html;
+                                                     : ComposeFormat::Html;
 }
 
 std::expected<void, std::string> write_format(const fs::path& path, ComposeFormat format) {
@@ -92,11 +91,21 @@ void report_sync_status(const fs::path& config_dir, const std::string& account_i
   accounts::AccountSyncReporter reporter(config_dir, id);
   std::expected<void, std::string> result;
   switch (status) {
-    case SyncStatus::Started: result = reporter.started(); break;
-    case SyncStatus::Succeeded: result = reporter.succeeded(); break;
-    case SyncStatus::Offline: result = reporter.offline(); break;
-    case SyncStatus::NeedsAuthentication: result = reporter.needs_authentication(); break;
-    case SyncStatus::Failed: result = reporter.failed(); break;
+    case SyncStatus::Started:
+      result = reporter.started();
+      break;
+    case SyncStatus::Succeeded:
+      result = reporter.succeeded();
+      break;
+    case SyncStatus::Offline:
+      result = reporter.offline();
+      break;
+    case SyncStatus::NeedsAuthentication:
+      result = reporter.needs_authentication();
+      break;
+    case SyncStatus::Failed:
+      result = reporter.failed();
+      break;
   }
   if (!result) {
     zlog::warn(zlog::app, "mail: could not persist sync status",

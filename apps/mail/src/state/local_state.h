@@ -35,7 +35,13 @@ struct LocalState {
 [[nodiscard]] std::optional<std::string> save_compose_format(LocalState& state,
                                                              ComposeFormat format);
 
-enum class SyncStatus { Started = 1, Succeeded = 2, Offline = 3, NeedsAuthentication = 4, Failed = 5 };
+enum class SyncStatus {
+  Started = 1,
+  Succeeded = 2,
+  Offline = 3,
+  NeedsAuthentication = 4,
+  Failed = 5
+};
 
 // Records the status for the trimmed account id (a blank id does nothing)
 // in the configuration root, or in `config_dir`. Errors are logged as

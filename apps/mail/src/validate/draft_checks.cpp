@@ -7,7 +7,9 @@ namespace mail {
 
 namespace {
 
-bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool is_hex(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 bool content_id_valid(std::string_view id) {
   if (!id.starts_with(attachment_id_prefix)) return false;
@@ -48,8 +50,8 @@ bool name_valid(std::string_view name) {
       if ((c & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (c & 0x3F);
     }
-    const bool overlong = (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) ||
-                          (len == 4 && cp < 0x10000);
+    const bool overlong =
+        (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
     if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     // Control characters: C0, DEL and C1.
     if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return false;

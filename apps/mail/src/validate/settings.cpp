@@ -15,7 +15,8 @@ bool blank(std::string_view s) {
 
 std::vector<SettingsProblem> validate_settings(const AccountSettings& s) {
   std::vector<SettingsProblem> problems;
-  if (s.email.find('@') == std::string::npos) problems.emplace_back("email", "Enter a valid email address");
+  if (s.email.find('@') == std::string::npos)
+    problems.emplace_back("email", "Enter a valid email address");
   if (blank(s.imap_host)) problems.emplace_back("imap_host", "IMAP host is required");
   if (blank(s.smtp_host)) problems.emplace_back("smtp_host", "SMTP host is required");
   if (blank(s.username)) problems.emplace_back("username", "Username is required");
