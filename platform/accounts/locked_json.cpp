@@ -87,13 +87,22 @@ std::expected<void, std::string> update_document(const LockedFile& file,
     fs::copy_file(file.path, fs::path(file.path.string() + ".unreadable"),
                   fs::copy_options::overwrite_existing, ec);
   }
-  apply(doc);
+  std::string bytes;
+  try {
+    apply(doc);
+    bytes = doc.dump(2);
+  } catch (const nlohmann::json::exception&) {
+    // NB: the library's message may quote the offending bytes, which can be
+    // part of a secret; say only what went wrong.
+    return std::unexpected("cannot save " + file.path.filename().string() +
+                           ": a value is not valid UTF-8 text");
+  }
   atomic_file::Options options;
   options.private_dirs = file.secret;
   if (file.secret) {
     options.mode = fs::perms::owner_read | fs::perms::owner_write;
   }
-  return atomic_file::write(file.path, doc.dump(2), options);
+  return atomic_file::write(file.path, bytes, options);
 }
 
 }  // namespace accounts::detail

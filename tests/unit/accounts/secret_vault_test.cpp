@@ -72,3 +72,17 @@ TEST(SecretVault, SaveErrorIsReportedNotThrown) {
   EXPECT_EQ(r.error().find("\"p\""), std::string::npos);  // never the secret itself
   fs::remove_all(dir);
 }
+
+TEST(SecretVault, TextThatIsNotUtf8FailsTheSaveWithoutQuotingIt) {
+  auto dir = temp_dir();
+  auto vault = SecretVault::open_in(dir);
+  vault.put("ok", Secret{"fine", std::nullopt});
+  ASSERT_TRUE(vault.try_save());
+  auto bad = SecretVault::open_in(dir);
+  bad.put("k", Secret{"pa\xff\xfess", std::nullopt});
+  auto r = bad.try_save();
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().find("pa"), std::string::npos);
+  EXPECT_TRUE(SecretVault::open_in(dir).get("ok"));  // the file on disk is intact
+  fs::remove_all(dir);
+}
