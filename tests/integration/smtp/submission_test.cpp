@@ -88,22 +88,23 @@ TEST(SmtpSubmission, StartTlsOnAnyOtherPortDeliversTheBuiltBytesToEveryRecipient
   fs::remove_all(dir);
 }
 
-TEST(SmtpSubmission, Port465AndPortZeroUseTlsFromTheFirstByte) {
+TEST(SmtpSubmission, Port465AndPortZeroUseTlsFromTheFirstByteAndPort587StartTls) {
   if (smtptest::rerun_in_own_network()) return;
-  auto server = SmtpServer::start({.auth = "LOGIN", .implicit_port = 465, .no_starttls_port = true});
+  auto server = SmtpServer::start({.auth = "LOGIN", .implicit_port = 465, .starttls_port = 587});
   ASSERT_TRUE(server) << server.error();
   ASSERT_EQ((*server)->implicit_port(), 465);
+  ASSERT_EQ((*server)->starttls_port(), 587);
   smtptest::trust((*server)->ca_file());
   const fs::path dir = temp_dir("implicit");
   const Built b = build_with_attachment(dir);
-  for (std::uint16_t port : {465, 0}) {
+  for (std::uint16_t port : {465, 0, 587}) {
     const AccountSettings s = smtptest::account(port);
     auto sent = send_message(s, password_credential(s), b.draft, b.mime);
     ASSERT_TRUE(sent) << "port " << port << ": " << sent.error();
     EXPECT_EQ(*sent, b.mime.size());
   }
   auto messages = (*server)->messages();
-  ASSERT_EQ(messages.size(), 2u);
+  ASSERT_EQ(messages.size(), 3u);
   for (const auto& m : messages) {
     EXPECT_EQ(m.rcpt_tos, expected_recipients);
     EXPECT_TRUE(m.data == b.mime);
