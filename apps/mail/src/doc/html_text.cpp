@@ -120,9 +120,70 @@ class Writer {
   bool space_ = false;
 };
 
+bool ascii_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Elements that never hold children, or that the parser closes by itself
+// when a sibling opens; neither makes a document deeper.
+bool leaves_depth_alone(std::string_view name) {
+  static constexpr std::string_view names[] = {
+      "area", "base", "br",  "col", "embed", "hr", "img", "input",  "link", "meta", "param",
+      "source", "track", "wbr", "p", "li",   "td", "th",  "tr",     "dt",   "dd",   "option"};
+  for (auto n : names)
+    if (name.size() == n.size() &&
+        std::equal(name.begin(), name.end(), n.begin(),
+                   [](char a, char b) { return (a | 0x20) == b; }))
+      return true;
+  return false;
+}
+
+// NB: the HTML parser needs time and memory that grow with the square of the
+// nesting depth, so a hostile message could stall the reader. Markup is cut
+// where a rough count of open elements passes `max_depth`, and at `max_bytes`;
+// real mail stays far below both.
+std::string_view bounded_html(std::string_view html) {
+  constexpr std::size_t max_bytes = 4u << 20;
+  constexpr int max_depth = 400;
+  if (html.size() > max_bytes) html = html.substr(0, max_bytes);
+  int depth = 0;
+  std::size_t i = 0;
+  while ((i = html.find('<', i)) != std::string_view::npos) {
+    if (html.substr(i, 4) == "<!--") {
+      const std::size_t end = html.find("-->", i + 4);
+      if (end == std::string_view::npos) break;
+      i = end + 3;
+      continue;
+    }
+    const bool closing = i + 1 < html.size() && html[i + 1] == '/';
+    const std::size_t name_start = i + (closing ? 2 : 1);
+    std::size_t name_end = name_start;
+    while (name_end < html.size() && (ascii_alpha(html[name_end]) ||
+                                      (name_end > name_start && html[name_end] >= '0' &&
+                                       html[name_end] <= '9')))
+      ++name_end;
+    if (name_end == name_start) {
+      ++i;
+      continue;
+    }
+    const std::size_t close = html.find('>', name_end);
+    const bool self_closing = close != std::string_view::npos && close > 0 && html[close - 1] == '/';
+    const std::string_view name = html.substr(name_start, name_end - name_start);
+    if (!leaves_depth_alone(name) && !self_closing) {
+      if (closing) {
+        depth = depth > 0 ? depth - 1 : 0;
+      } else if (++depth > max_depth) {
+        return html.substr(0, i);
+      }
+    }
+    if (close == std::string_view::npos) break;
+    i = close + 1;
+  }
+  return html;
+}
+
 }  // namespace
 
 std::string html_to_text(std::string_view html) {
+  html = bounded_html(html);
   GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
   if (output == nullptr) return {};
   Writer w;
