@@ -3,6 +3,7 @@
 #include <gmime/gmime.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -155,7 +156,13 @@ std::string new_message_id() {
   return std::string(token) + "@" + host_name();
 }
 
-std::expected<std::string, std::string> build_message(const Address& sender, const DraftData& draft,
+namespace {
+
+// Builds and writes the message; the bytes come back in a GByteArray the
+// caller frees. Every input copy (attachment contents, the MIME tree) is gone
+// by the time this returns, so the caller's copy into a string does not stack
+// on top of them.
+std::expected<GByteArray*, std::string> write_message(const Address& sender, const DraftData& draft,
                                                       const qdoc::BlobStore& store) {
   init_gmime();
   const auto to = parse_recipients(draft.to);
@@ -215,14 +222,35 @@ std::expected<std::string, std::string> build_message(const Address& sender, con
   }
   g_mime_message_set_mime_part(message.get(), body.get());
 
+  // Room for base64 of every attachment up front, so the buffer does not
+  // grow by copying.
+  std::size_t estimate = 64 * 1024 + draft.body.size() * 3 + (draft.html_body ? draft.html_body->size() * 3 : 0);
+  for (const auto& c : contents) estimate += c.size() / 57 * 78 + 80;
+  if (draft.calendar_ics) estimate += draft.calendar_ics->size() / 57 * 78 + 80;
+  GByteArray* array = g_byte_array_sized_new(static_cast<guint>(std::min<std::size_t>(estimate, G_MAXUINT)));
+  GPtr<GMimeStream> out(g_mime_stream_mem_new_with_byte_array(array));
+  g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(out.get()), FALSE);
   GMimeFormatOptions* options = g_mime_format_options_clone(nullptr);
   g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-  GPtr<GMimeStream> out(g_mime_stream_mem_new());
   const gint64 written = g_mime_object_write_to_stream(mobj, options, out.get());
   g_mime_format_options_free(options);
-  if (written < 0) return std::unexpected(std::string("could not write the message: ") + g_strerror(errno));
-  GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out.get()));
-  return std::string(reinterpret_cast<const char*>(bytes->data), bytes->len);
+  if (written < 0) {
+    const int err = errno;
+    g_byte_array_free(array, TRUE);
+    return std::unexpected(std::string("could not write the message: ") + g_strerror(err));
+  }
+  return array;
+}
+
+}  // namespace
+
+std::expected<std::string, std::string> build_message(const Address& sender, const DraftData& draft,
+                                                      const qdoc::BlobStore& store) {
+  auto array = write_message(sender, draft, store);
+  if (!array) return std::unexpected(array.error());
+  std::string bytes(reinterpret_cast<const char*>((*array)->data), (*array)->len);
+  g_byte_array_free(*array, TRUE);
+  return bytes;
 }
 
 }  // namespace mail
