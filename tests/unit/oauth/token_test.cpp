@@ -112,6 +112,16 @@ TEST(BrowserSignIn, BrowserThatCannotOpenEndsTheSignIn) {
   EXPECT_NE(opened.find("redirect_uri=http%3A%2F%2F127.0.0.1%3A"), std::string::npos);
 }
 
+TEST(BrowserSignIn, MissingDesktopOpenerIsReportedAsABrowserFailure) {
+  const char* old_path = std::getenv("PATH");
+  const std::string saved = old_path ? old_path : "";
+  ::setenv("PATH", "/nonexistent-zarn-mail-test", 1);
+  const auto r = browser_sign_in(OAuthProvider::Google, "cid", "", std::chrono::seconds(5));
+  ::setenv("PATH", saved.c_str(), 1);
+  ASSERT_FALSE(r);
+  EXPECT_TRUE(r.error().starts_with("could not open sign-in browser: xdg-open: ")) << r.error();
+}
+
 TEST(SignInAndStore, WithoutClientIdAsksForTheVariable) {
   ::unsetenv("ZARN_MAIL_MICROSOFT_CLIENT_ID");
   SignInEndpoints endpoints;
