@@ -24,7 +24,9 @@
 
 namespace {
 
-std::string script() { return std::string(ZARN_SOURCE_DIR) + "/bench/imap/baseline_refresh.py"; }
+std::string script() {
+  return std::string(ZARN_SOURCE_DIR) + "/bench/imap/baseline_refresh.py";
+}
 
 std::string run_capture(const std::string& command) {
   std::string out;
@@ -52,7 +54,9 @@ long status_kb(const char* field) {
   return 0;
 }
 
-void reset_peak_rss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void reset_peak_rss() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 void BM_EngineRefreshFiftyMessages(benchmark::State& state) {
   auto server = testsupport::DovecotServer::start();
@@ -61,8 +65,8 @@ void BM_EngineRefreshFiftyMessages(benchmark::State& state) {
     return;
   }
   auto& s = **server;
-  const std::string args = " " + std::to_string(s.port()) + " " + s.ca_file() + " " + s.user() + " '" +
-                           s.password() + "'";
+  const std::string args = " " + std::to_string(s.port()) + " " + s.ca_file() + " " + s.user() +
+                           " '" + s.password() + "'";
   auto setup = run_capture("/usr/bin/python3 " + script() + " setup" + args + " 50 20000");
   if (setup.find("\"messages\": 50") == std::string::npos) {
     state.SkipWithError(("setup failed: " + setup).c_str());
@@ -93,11 +97,14 @@ void BM_EngineRefreshFiftyMessages(benchmark::State& state) {
     const mail::RequestId id = mail::new_request_id();
     engine.submit(mail::EngineRequest::Refresh{account, id, mail::FolderRole::Inbox});
     while (auto r = engine.wait()) {
-      if (auto* refreshed = std::get_if<mail::EngineResult::Refreshed>(&r->value)) records = refreshed->messages.size();
-      if (auto* failed = std::get_if<mail::EngineResult::Failed>(&r->value)) state.SkipWithError(failed->message.c_str());
+      if (auto* refreshed = std::get_if<mail::EngineResult::Refreshed>(&r->value))
+        records = refreshed->messages.size();
+      if (auto* failed = std::get_if<mail::EngineResult::Failed>(&r->value))
+        state.SkipWithError(failed->message.c_str());
       if (std::holds_alternative<mail::EngineResult::Completed>(r->value) && r->id() == id) break;
     }
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   const long peak = status_kb("VmHWM:");
 
@@ -120,7 +127,10 @@ void BM_EngineRefreshFiftyMessages(benchmark::State& state) {
   state.counters["peak_growth_mb"] = (peak - rss_before) / 1024.0;
   unsetenv(mail::tls::extra_ca_env);
 }
-BENCHMARK(BM_EngineRefreshFiftyMessages)->Iterations(15)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_EngineRefreshFiftyMessages)
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

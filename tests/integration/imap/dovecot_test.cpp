@@ -32,9 +32,10 @@ T run_sync(asio::io_context& io, asio::awaitable<T> work) {
 }
 
 std::string message(std::string_view subject, std::string_view message_id) {
-  return "From: Alice Example <alice@example.com>\r\nTo: bob@example.com\r\nSubject: " + std::string(subject) +
-         "\r\nMessage-ID: <" + std::string(message_id) +
-         ">\r\nDate: Tue, 02 Jan 2024 10:00:00 +0000\r\nContent-Type: text/plain; charset=utf-8\r\n\r\nHello " +
+  return "From: Alice Example <alice@example.com>\r\nTo: bob@example.com\r\nSubject: " +
+         std::string(subject) + "\r\nMessage-ID: <" + std::string(message_id) +
+         ">\r\nDate: Tue, 02 Jan 2024 10:00:00 +0000\r\nContent-Type: text/plain; "
+         "charset=utf-8\r\n\r\nHello " +
          std::string(subject) + "\r\n";
 }
 
@@ -49,12 +50,15 @@ class Probe {
     AccountSettings a;
     a.imap_host = "127.0.0.1";
     a.imap_port = server.port();
-    auto s = run_sync(io_, connect_and_log_in(*connector_, a, Credential{Credential::Password{server.user(), server.password()}}));
+    auto s = run_sync(io_, connect_and_log_in(
+                               *connector_, a,
+                               Credential{Credential::Password{server.user(), server.password()}}));
     if (!s) throw std::runtime_error(s.error());
     session_ = std::move(*s);
   }
 
-  void append(std::string_view mailbox, std::string_view flags, std::string_view date, const std::string& body) {
+  void append(std::string_view mailbox, std::string_view flags, std::string_view date,
+              const std::string& body) {
     auto cmd = session_->commands().build(
         "APPEND", {imap::str(mailbox), imap::raw(flags), imap::str(date), imap::str(body)});
     ASSERT_TRUE(cmd);
@@ -63,7 +67,8 @@ class Probe {
   }
 
   void select(std::string_view mailbox) {
-    auto out = run_sync(io_, session_->run_ok(*session_->commands().build("EXAMINE", {imap::str(mailbox)})));
+    auto out = run_sync(
+        io_, session_->run_ok(*session_->commands().build("EXAMINE", {imap::str(mailbox)})));
     ASSERT_TRUE(out) << out.error();
   }
 
@@ -121,14 +126,17 @@ class DovecotTest : public ::testing::Test {
     std::vector<EngineResult> out;
     while (auto r = e.wait()) {
       out.push_back(std::move(*r));
-      if (std::holds_alternative<EngineResult::Completed>(out.back().value) && out.back().id() == id) break;
+      if (std::holds_alternative<EngineResult::Completed>(out.back().value) &&
+          out.back().id() == id)
+        break;
     }
     return out;
   }
 
   static std::string failure(const std::vector<EngineResult>& results) {
     for (const auto& r : results)
-      if (auto* f = std::get_if<EngineResult::Failed>(&r.value)) return f->operation + ": " + f->message;
+      if (auto* f = std::get_if<EngineResult::Failed>(&r.value))
+        return f->operation + ": " + f->message;
     return {};
   }
 
@@ -158,9 +166,12 @@ TEST_F(DovecotTest, ConnectListsTheSixMailboxes) {
 TEST_F(DovecotTest, RefreshReturnsTheRecordsOfAppendedMessages) {
   {
     Probe probe(*server);
-    probe.append("INBOX", "(\\Seen)", "02-Jan-2024 10:00:00 +0000", message("First", "first@example.com"));
-    probe.append("INBOX", "(\\Flagged)", "03-Jan-2024 12:30:00 +0200", message("Second", "second@example.com"));
-    probe.append("INBOX", "()", "04-Jan-2024 08:00:00 +0000", message("Third", "third@example.com"));
+    probe.append("INBOX", "(\\Seen)", "02-Jan-2024 10:00:00 +0000",
+                 message("First", "first@example.com"));
+    probe.append("INBOX", "(\\Flagged)", "03-Jan-2024 12:30:00 +0200",
+                 message("Second", "second@example.com"));
+    probe.append("INBOX", "()", "04-Jan-2024 08:00:00 +0000",
+                 message("Third", "third@example.com"));
   }
   auto e = engine();
   auto results = ask(e, EngineRequest::Refresh{account(), new_request_id(), FolderRole::Inbox});
@@ -196,7 +207,8 @@ TEST_F(DovecotTest, FlagsMovesAndPurgesReachTheServer) {
   {
     Probe probe(*server);
     probe.append("INBOX", "()", "02-Jan-2024 10:00:00 +0000", message("Keep", "keep@example.com"));
-    probe.append("INBOX", "(\\Flagged)", "02-Jan-2024 10:00:00 +0000", message("Subject", "m@example.com"));
+    probe.append("INBOX", "(\\Flagged)", "02-Jan-2024 10:00:00 +0000",
+                 message("Subject", "m@example.com"));
   }
   auto e = engine();
   MessageRecord m = record(FolderRole::Inbox, "m@example.com");
@@ -222,11 +234,13 @@ TEST_F(DovecotTest, FlagsMovesAndPurgesReachTheServer) {
   }
 
   m.folder = FolderRole::Archive;
-  ASSERT_EQ(ask(e, EngineRequest::Move{account(), m, FolderRole::Trash, new_request_id()}).size(), 1u);
+  ASSERT_EQ(ask(e, EngineRequest::Move{account(), m, FolderRole::Trash, new_request_id()}).size(),
+            1u);
   {
     // Another message in Trash already marked \Deleted must survive the purge.
     Probe probe(*server);
-    probe.append("Trash", "(\\Deleted)", "02-Jan-2024 10:00:00 +0000", message("Bystander", "other@example.com"));
+    probe.append("Trash", "(\\Deleted)", "02-Jan-2024 10:00:00 +0000",
+                 message("Bystander", "other@example.com"));
   }
   m.folder = FolderRole::Trash;
   auto purged = ask(e, EngineRequest::Purge{account(), m, new_request_id()});
@@ -270,10 +284,32 @@ TEST_F(DovecotTest, SignsInWithAnAccessToken) {
   auto tls = tls::make_client_context();
   ASSERT_TRUE(tls);
   auto connector = make_tls_connector(io.get_executor(), *tls, EngineLimits{});
-  auto names = run_sync(io, list_folders(*connector, account(), Credential{Credential::OAuth{server->user(), server->token()}}));
+  auto names =
+      run_sync(io, list_folders(*connector, account(),
+                                Credential{Credential::OAuth{server->user(), server->token()}}));
   ASSERT_TRUE(names) << names.error();
   EXPECT_EQ(names->size(), 6u);
-  auto refused = run_sync(io, list_folders(*connector, account(), Credential{Credential::OAuth{server->user(), "stale"}}));
+  auto refused = run_sync(io, list_folders(*connector, account(),
+                                           Credential{Credential::OAuth{server->user(), "stale"}}));
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error(), "authentication failed — check the username and password");
+}
+
+TEST_F(DovecotTest, AHostileMessageIdCannotInjectACommand) {
+  {
+    Probe probe(*server);
+    probe.append("INBOX", "()", "02-Jan-2024 10:00:00 +0000", message("Plain", "plain@example.com"));
+  }
+  auto e = engine();
+  // Were the line break sent as is, the server would run "a9 DELETE Archive".
+  MessageRecord hostile = record(FolderRole::Inbox, "plain@example.com\r\na9 DELETE Archive\r\na10 NOOP");
+  EXPECT_EQ(failure(ask(e, EngineRequest::SyncFlags{account(), hostile, new_request_id()})),
+            "flag: message not found on the server");
+  MessageRecord backslash = record(FolderRole::Inbox, "plain@example.com\\\"");
+  EXPECT_EQ(failure(ask(e, EngineRequest::SyncFlags{account(), backslash, new_request_id()})),
+            "flag: message not found on the server");
+  auto listed = ask(e, EngineRequest::Connect{account(), new_request_id()});
+  ASSERT_EQ(listed.size(), 3u) << failure(listed);
+  auto& folders = std::get<EngineResult::FoldersListed>(listed[1].value).folders;
+  EXPECT_NE(std::find(folders.begin(), folders.end(), "Archive"), folders.end());
 }

@@ -16,7 +16,8 @@
 
 namespace testsupport {
 
-std::expected<std::unique_ptr<DovecotServer>, std::string> DovecotServer::start(DovecotOptions options) {
+std::expected<std::unique_ptr<DovecotServer>, std::string> DovecotServer::start(
+    DovecotOptions options) {
   int in_pipe[2], out_pipe[2];
   if (pipe(in_pipe) != 0) return std::unexpected("pipe failed");
   if (pipe(out_pipe) != 0) {
@@ -34,8 +35,9 @@ std::expected<std::unique_ptr<DovecotServer>, std::string> DovecotServer::start(
     close(in_pipe[1]);
     close(out_pipe[0]);
     close(out_pipe[1]);
-    execl("/usr/bin/python3", "python3", script.c_str(), "--user", options.user.c_str(), "--password",
-          options.password.c_str(), "--token", options.token.c_str(), static_cast<char*>(nullptr));
+    execl("/usr/bin/python3", "python3", script.c_str(), "--user", options.user.c_str(),
+          "--password", options.password.c_str(), "--token", options.token.c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   close(in_pipe[0]);
@@ -90,7 +92,9 @@ int listen_loopback(std::uint16_t& port, bool do_listen) {
 }
 }  // namespace
 
-SilentServer::SilentServer() { fd_ = listen_loopback(port_, true); }
+SilentServer::SilentServer() {
+  fd_ = listen_loopback(port_, true);
+}
 SilentServer::~SilentServer() {
   if (fd_ >= 0) close(fd_);
 }

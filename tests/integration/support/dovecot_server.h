@@ -23,7 +23,8 @@ struct DovecotOptions {
 
 class DovecotServer {
  public:
-  static std::expected<std::unique_ptr<DovecotServer>, std::string> start(DovecotOptions options = {});
+  static std::expected<std::unique_ptr<DovecotServer>, std::string> start(
+      DovecotOptions options = {});
   ~DovecotServer();
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;

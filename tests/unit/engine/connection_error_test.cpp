@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "engine/connection_error.h"
+
+#include <gtest/gtest.h>
 
 using mail::describe_connection_error;
 
@@ -40,7 +40,8 @@ TEST(DescribeConnectionError, MapsEachGroupAndEarlierGroupsWin) {
       {"Weird Error MIXED Case", "connection failed: Weird Error MIXED Case"},
       {"", "connection failed: "},
   };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(describe_connection_error(text), expected) << text;
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(describe_connection_error(text), expected) << text;
   // Idempotent on its own timeout sentence, which the live transport uses.
   EXPECT_EQ(describe_connection_error(timeout), timeout);
 }

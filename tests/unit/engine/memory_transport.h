@@ -20,17 +20,25 @@ struct Step {
 };
 
 // A line with CRLF appended.
-inline Step C(std::string line) { return {'C', line + "\r\n"}; }
-inline Step S(std::string line) { return {'S', line + "\r\n"}; }
+inline Step C(std::string line) {
+  return {'C', line + "\r\n"};
+}
+inline Step S(std::string line) {
+  return {'S', line + "\r\n"};
+}
 // Bytes as they are.
-inline Step Craw(std::string bytes) { return {'C', std::move(bytes)}; }
-inline Step Sraw(std::string bytes) { return {'S', std::move(bytes)}; }
+inline Step Craw(std::string bytes) {
+  return {'C', std::move(bytes)};
+}
+inline Step Sraw(std::string bytes) {
+  return {'S', std::move(bytes)};
+}
 
 struct Transcript {
   std::vector<Step> steps;
   std::size_t step = 0;
-  std::size_t offset = 0;          // within steps[step]
-  std::string client_wrote;        // everything the client sent
+  std::size_t offset = 0;            // within steps[step]
+  std::string client_wrote;          // everything the client sent
   std::optional<std::string> fault;  // first deviation from the script
   int connects = 0;
   std::string host;
@@ -50,12 +58,15 @@ class MemoryTransport final : public mail::Transport {
  public:
   explicit MemoryTransport(std::shared_ptr<Transcript> t) : t_(std::move(t)) {}
 
-  asio::awaitable<std::expected<std::size_t, std::string>> read_some(std::span<char> buffer) override {
+  asio::awaitable<std::expected<std::size_t, std::string>> read_some(
+      std::span<char> buffer) override {
     Transcript& t = *t_;
     if (t.finished()) co_return std::unexpected(std::string(mail::closed_by_server));
     Step& s = t.steps[t.step];
     if (s.who != 'S') {
-      if (!t.fault) t.fault = "client waits for the server while the script expects it to send: " + s.bytes.substr(t.offset);
+      if (!t.fault)
+        t.fault = "client waits for the server while the script expects it to send: " +
+                  s.bytes.substr(t.offset);
       co_return std::unexpected(std::string("transcript: nothing to read"));
     }
     std::size_t n = std::min(buffer.size(), s.bytes.size() - t.offset);
@@ -75,7 +86,9 @@ class MemoryTransport final : public mail::Transport {
       Step& s = t.steps[t.step];
       std::size_t n = std::min(bytes.size(), s.bytes.size() - t.offset);
       if (bytes.substr(0, n) != std::string_view(s.bytes).substr(t.offset, n)) {
-        if (!t.fault) t.fault = "client sent " + std::string(bytes) + " but the script expects " + s.bytes.substr(t.offset);
+        if (!t.fault)
+          t.fault = "client sent " + std::string(bytes) + " but the script expects " +
+                    s.bytes.substr(t.offset);
         co_return std::unexpected(std::string("transcript: client bytes differ"));
       }
       advance(n);

@@ -38,23 +38,26 @@ AccountSettings account() {
 const Credential password{Credential::Password{"bob", "pw"}};
 
 std::string message(int n, std::string_view message_id = {}) {
-  std::string id = message_id.empty() ? std::to_string(n) + "@example.com" : std::string(message_id);
-  return "From: Alice <alice@example.com>\r\nTo: bob@example.com\r\nSubject: Message " + std::to_string(n) +
-         "\r\nMessage-ID: <" + id + ">\r\nDate: Tue, 02 Jan 2024 10:00:00 +0000\r\n\r\nBody " + std::to_string(n) +
-         "\r\n";
+  std::string id =
+      message_id.empty() ? std::to_string(n) + "@example.com" : std::string(message_id);
+  return "From: Alice <alice@example.com>\r\nTo: bob@example.com\r\nSubject: Message " +
+         std::to_string(n) + "\r\nMessage-ID: <" + id +
+         ">\r\nDate: Tue, 02 Jan 2024 10:00:00 +0000\r\n\r\nBody " + std::to_string(n) + "\r\n";
 }
 
 // "* seq FETCH (UID uid FLAGS (...) INTERNALDATE "..." BODY[] {n}\r\n...)\r\n"
 Step fetch_response(int seq, int uid, std::string flags, std::string body,
                     std::string date = "02-Jan-2024 11:30:00 +0100") {
-  return Sraw("* " + std::to_string(seq) + " FETCH (UID " + std::to_string(uid) + " FLAGS (" + flags +
-              ") INTERNALDATE \"" + date + "\" BODY[] {" + std::to_string(body.size()) + "}\r\n" + body + ")\r\n");
+  return Sraw("* " + std::to_string(seq) + " FETCH (UID " + std::to_string(uid) + " FLAGS (" +
+              flags + ") INTERNALDATE \"" + date + "\" BODY[] {" + std::to_string(body.size()) +
+              "}\r\n" + body + ")\r\n");
 }
 
 std::vector<Step> login_steps() {
   // The first command follows the handshake at once; the greeting comes
   // back as an untagged response while its answer is read.
-  return {C("a1 LOGIN \"bob\" \"pw\""), S("* OK [CAPABILITY IMAP4rev1] ready"), S("a1 OK Logged in")};
+  return {C("a1 LOGIN \"bob\" \"pw\""), S("* OK [CAPABILITY IMAP4rev1] ready"),
+          S("a1 OK Logged in")};
 }
 
 std::shared_ptr<Transcript> script(std::vector<Step> steps) {
@@ -81,18 +84,26 @@ MessageRecord record(FolderRole folder, std::optional<std::string> message_id) {
 
 TEST(FetchFolder, FetchesTheFiftyHighestUidsInDescendingOrder) {
   std::string all;
-  for (int uid = 120; uid >= 1; uid -= 2) all += " " + std::to_string(uid);  // evens, then odds: unordered
+  for (int uid = 120; uid >= 1; uid -= 2)
+    all += " " + std::to_string(uid);  // evens, then odds: unordered
   for (int uid = 119; uid >= 1; uid -= 2) all += " " + std::to_string(uid);
   std::string set;
   for (int uid = 120; uid >= 71; --uid) set += (set.empty() ? "" : ",") + std::to_string(uid);
   ASSERT_EQ(set.substr(0, 12), "120,119,118,");
   auto t = script({
-      C("a2 SELECT \"INBOX\""), S("* 120 EXISTS"), S("a2 OK [READ-WRITE] Select completed"),
-      C("a3 UID SEARCH ALL"), S("* SEARCH" + all), S("a3 OK Search completed"),
+      C("a2 SELECT \"INBOX\""),
+      S("* 120 EXISTS"),
+      S("a2 OK [READ-WRITE] Select completed"),
+      C("a3 UID SEARCH ALL"),
+      S("* SEARCH" + all),
+      S("a3 OK Search completed"),
       C("a4 UID FETCH " + set + " (UID FLAGS INTERNALDATE BODY.PEEK[])"),
-      fetch_response(120, 120, "\\Seen", message(120)), fetch_response(119, 119, "\\Flagged", message(119)),
+      fetch_response(120, 120, "\\Seen", message(120)),
+      fetch_response(119, 119, "\\Flagged", message(119)),
       S("a4 OK Fetch completed"),
-      C("a5 LOGOUT"), S("* BYE Logging out"), S("a5 OK Logout completed"),
+      C("a5 LOGOUT"),
+      S("* BYE Logging out"),
+      S("a5 OK Logout completed"),
   });
   MemoryConnector connector(t);
   auto records = run_sync(fetch_folder(connector, account(), password, FolderRole::Inbox, 1000));
@@ -113,11 +124,16 @@ TEST(FetchFolder, FetchesTheFiftyHighestUidsInDescendingOrder) {
 
 TEST(FetchFolder, StarredSelectsInboxSearchesFlaggedAndKeepsTheStarredRole) {
   auto t = script({
-      C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH FLAGGED"), S("* SEARCH 7"), S("a3 OK Search completed"),
+      C("a2 SELECT \"INBOX\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH FLAGGED"),
+      S("* SEARCH 7"),
+      S("a3 OK Search completed"),
       C("a4 UID FETCH 7 (UID FLAGS INTERNALDATE BODY.PEEK[])"),
-      fetch_response(3, 7, "\\Seen \\Flagged", message(7)), S("a4 OK Fetch completed"),
-      C("a5 LOGOUT"), S("a5 OK bye"),
+      fetch_response(3, 7, "\\Seen \\Flagged", message(7)),
+      S("a4 OK Fetch completed"),
+      C("a5 LOGOUT"),
+      S("a5 OK bye"),
   });
   MemoryConnector connector(t);
   auto records = run_sync(fetch_folder(connector, account(), password, FolderRole::Starred, 1000));
@@ -130,9 +146,13 @@ TEST(FetchFolder, StarredSelectsInboxSearchesFlaggedAndKeepsTheStarredRole) {
 
 TEST(FetchFolder, AnEmptyFolderSendsNoFetch) {
   auto t = script({
-      C("a2 SELECT \"Sent\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH ALL"), S("* SEARCH"), S("a3 OK Search completed"),
-      C("a4 LOGOUT"), S("a4 OK bye"),
+      C("a2 SELECT \"Sent\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH ALL"),
+      S("* SEARCH"),
+      S("a3 OK Search completed"),
+      C("a4 LOGOUT"),
+      S("a4 OK bye"),
   });
   MemoryConnector connector(t);
   auto records = run_sync(fetch_folder(connector, account(), password, FolderRole::Sent, 1000));
@@ -144,11 +164,12 @@ TEST(FetchFolder, AnEmptyFolderSendsNoFetch) {
 TEST(FetchFolder, SkipsFlagsOnlyResponsesAndUsesTheFallbackDateWithoutDates) {
   std::string undated = "Subject: undated\r\nMessage-ID: <u@x>\r\n\r\nhi\r\n";
   auto t = script({
-      C("a2 SELECT \"Junk\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH ALL"), S("* SEARCH 1 2"), S("a3 OK Search completed"),
+      C("a2 SELECT \"Junk\""), S("a2 OK Select completed"), C("a3 UID SEARCH ALL"),
+      S("* SEARCH 1 2"), S("a3 OK Search completed"),
       C("a4 UID FETCH 2,1 (UID FLAGS INTERNALDATE BODY.PEEK[])"),
       S("* 1 FETCH (FLAGS (\\Seen) UID 1)"),
-      Sraw("* 2 FETCH (UID 2 FLAGS () BODY[] {" + std::to_string(undated.size()) + "}\r\n" + undated + ")\r\n"),
+      Sraw("* 2 FETCH (UID 2 FLAGS () BODY[] {" + std::to_string(undated.size()) + "}\r\n" +
+           undated + ")\r\n"),
       S("a4 OK Fetch completed"),
       // The server drops the connection instead of answering LOGOUT: ignored.
   });
@@ -163,7 +184,8 @@ TEST(FetchFolder, SkipsFlagsOnlyResponsesAndUsesTheFallbackDateWithoutDates) {
 }
 
 TEST(FetchFolder, ErrorsAfterLogInCarryTheServerTextAndDropTheConnection) {
-  auto t = script({C("a2 SELECT \"Archive\""), S("a2 NO [NONEXISTENT] Mailbox doesn't exist: Archive")});
+  auto t =
+      script({C("a2 SELECT \"Archive\""), S("a2 NO [NONEXISTENT] Mailbox doesn't exist: Archive")});
   MemoryConnector connector(t);
   auto records = run_sync(fetch_folder(connector, account(), password, FolderRole::Archive, 0));
   ASSERT_FALSE(records);
@@ -173,8 +195,8 @@ TEST(FetchFolder, ErrorsAfterLogInCarryTheServerTextAndDropTheConnection) {
 
 TEST(ConnectAndLogIn, UsesPort993ForZeroAndNeedsAHost) {
   auto t = script({C("a2 LIST \"\" \"*\""), S("* LIST (\\HasNoChildren) \"/\" INBOX"),
-                   S("* LIST (\\HasNoChildren \\Sent) \"/\" {4}\r\nSent"), S("a2 OK List completed"),
-                   C("a3 LOGOUT"), S("a3 OK bye")});
+                   S("* LIST (\\HasNoChildren \\Sent) \"/\" {4}\r\nSent"),
+                   S("a2 OK List completed"), C("a3 LOGOUT"), S("a3 OK bye")});
   MemoryConnector connector(t);
   AccountSettings a = account();
   a.imap_port = 0;
@@ -201,8 +223,10 @@ TEST(ConnectAndLogIn, TurnsConnectionAndLogInErrorsIntoSentences) {
     std::string expected;
   };
   const std::vector<Case> cases = {
-      {{ConnectError::Stage::Tcp, "Connection refused"}, "connection refused — check the host and port"},
-      {{ConnectError::Stage::ServerName, "invalid DNS name"}, "invalid IMAP host name: invalid DNS name"},
+      {{ConnectError::Stage::Tcp, "Connection refused"},
+       "connection refused — check the host and port"},
+      {{ConnectError::Stage::ServerName, "invalid DNS name"},
+       "invalid IMAP host name: invalid DNS name"},
       {{ConnectError::Stage::Tls, "certificate verify failed"},
        "TLS/certificate error — the server's certificate wasn't trusted"},
   };
@@ -216,7 +240,8 @@ TEST(ConnectAndLogIn, TurnsConnectionAndLogInErrorsIntoSentences) {
   }
 
   auto t = std::make_shared<Transcript>();
-  t->steps = {C("a1 LOGIN \"bob\" \"pw\""), S("* OK ready"), S("a1 NO [AUTHENTICATIONFAILED] Authentication failed.")};
+  t->steps = {C("a1 LOGIN \"bob\" \"pw\""), S("* OK ready"),
+              S("a1 NO [AUTHENTICATIONFAILED] Authentication failed.")};
   MemoryConnector connector(t);
   auto r = run_sync(list_folders(connector, account(), password));
   ASSERT_FALSE(r);
@@ -227,23 +252,35 @@ TEST(ConnectAndLogIn, TurnsConnectionAndLogInErrorsIntoSentences) {
 TEST(ConnectAndLogIn, SignsInWithXoauth2AtTheContinuation) {
   auto t = std::make_shared<Transcript>();
   t->steps = {
-      C("a1 AUTHENTICATE XOAUTH2"), S("* OK ready"), S("+ "),
-      C("dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rZW4BAQ=="), S("a1 OK Logged in"),
-      C("a2 LIST \"\" \"*\""), S("a2 OK List completed"), C("a3 LOGOUT"), S("a3 OK bye"),
+      C("a1 AUTHENTICATE XOAUTH2"),
+      S("* OK ready"),
+      S("+ "),
+      C("dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rZW4BAQ=="),
+      S("a1 OK Logged in"),
+      C("a2 LIST \"\" \"*\""),
+      S("a2 OK List completed"),
+      C("a3 LOGOUT"),
+      S("a3 OK bye"),
   };
   MemoryConnector connector(t);
-  auto names = run_sync(list_folders(connector, account(), Credential{Credential::OAuth{"bob", "token"}}));
+  auto names =
+      run_sync(list_folders(connector, account(), Credential{Credential::OAuth{"bob", "token"}}));
   ASSERT_TRUE(names) << names.error();
   expect_played(*t);
 
   // A refused token: the server's error challenge gets an empty response.
   auto refused = std::make_shared<Transcript>();
   refused->steps = {
-      C("a1 AUTHENTICATE XOAUTH2"), S("+ "), C("dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rZW4BAQ=="),
-      S("+ eyJzdGF0dXMiOiI0MDEifQ=="), C(""), S("a1 NO [AUTHENTICATIONFAILED] Authentication failed."),
+      C("a1 AUTHENTICATE XOAUTH2"),
+      S("+ "),
+      C("dXNlcj1ib2IBYXV0aD1CZWFyZXIgdG9rZW4BAQ=="),
+      S("+ eyJzdGF0dXMiOiI0MDEifQ=="),
+      C(""),
+      S("a1 NO [AUTHENTICATIONFAILED] Authentication failed."),
   };
   MemoryConnector refusing(refused);
-  auto r = run_sync(list_folders(refusing, account(), Credential{Credential::OAuth{"bob", "token"}}));
+  auto r =
+      run_sync(list_folders(refusing, account(), Credential{Credential::OAuth{"bob", "token"}}));
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error(), "authentication failed — check the username and password");
   expect_played(*refused);
@@ -251,11 +288,18 @@ TEST(ConnectAndLogIn, SignsInWithXoauth2AtTheContinuation) {
 
 TEST(SyncFlags, AlwaysSendsBothStoresInOrder) {
   auto t = script({
-      C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH HEADER MESSAGE-ID \"1@example.com\""), S("* SEARCH 12"), S("a3 OK Search completed"),
-      C("a4 UID STORE 12 +FLAGS (\\Seen)"), S("* 5 FETCH (UID 12 FLAGS (\\Seen))"), S("a4 OK Store completed"),
-      C("a5 UID STORE 12 -FLAGS (\\Flagged)"), S("a5 OK Store completed"),
-      C("a6 LOGOUT"), S("a6 OK bye"),
+      C("a2 SELECT \"INBOX\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH HEADER MESSAGE-ID \"1@example.com\""),
+      S("* SEARCH 12"),
+      S("a3 OK Search completed"),
+      C("a4 UID STORE 12 +FLAGS (\\Seen)"),
+      S("* 5 FETCH (UID 12 FLAGS (\\Seen))"),
+      S("a4 OK Store completed"),
+      C("a5 UID STORE 12 -FLAGS (\\Flagged)"),
+      S("a5 OK Store completed"),
+      C("a6 LOGOUT"),
+      S("a6 OK bye"),
   });
   MemoryConnector connector(t);
   MessageRecord r = record(FolderRole::Inbox, "1@example.com");
@@ -268,11 +312,17 @@ TEST(SyncFlags, AlwaysSendsBothStoresInOrder) {
 
 TEST(LocateUid, UsesTheHighestUidOfDuplicatesAndStarredLooksInInbox) {
   auto t = script({
-      C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH HEADER MESSAGE-ID \"dup@example.com\""), S("* SEARCH 4 9 7"), S("a3 OK Search completed"),
-      C("a4 UID STORE 9 -FLAGS (\\Seen)"), S("a4 OK Store completed"),
-      C("a5 UID STORE 9 +FLAGS (\\Flagged)"), S("a5 OK Store completed"),
-      C("a6 LOGOUT"), S("a6 OK bye"),
+      C("a2 SELECT \"INBOX\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH HEADER MESSAGE-ID \"dup@example.com\""),
+      S("* SEARCH 4 9 7"),
+      S("a3 OK Search completed"),
+      C("a4 UID STORE 9 -FLAGS (\\Seen)"),
+      S("a4 OK Store completed"),
+      C("a5 UID STORE 9 +FLAGS (\\Flagged)"),
+      S("a5 OK Store completed"),
+      C("a6 LOGOUT"),
+      S("a6 OK bye"),
   });
   MemoryConnector connector(t);
   MessageRecord r = record(FolderRole::Starred, "dup@example.com");
@@ -302,7 +352,8 @@ TEST(LocateUid, SendsMessageIdsSoTheServerReadsBackExactlyTheirBytes) {
     for (Step s : {S("* SEARCH"), S("a3 OK Search completed")}) steps.push_back(s);
     auto t = script(steps);
     MemoryConnector connector(t);
-    auto done = run_sync(purge_message(connector, account(), password, record(FolderRole::Trash, c.message_id)));
+    auto done = run_sync(
+        purge_message(connector, account(), password, record(FolderRole::Trash, c.message_id)));
     ASSERT_FALSE(done);
     EXPECT_EQ(done.error(), "message not found on the server");
     expect_played(*t);
@@ -325,9 +376,10 @@ TEST(LocateUid, FailsWithoutSearchingForMissingOrUnsendableMessageIds) {
       auto t = script({C("a2 SELECT \"INBOX\""), S("a2 OK Select completed")});
       MemoryConnector connector(t);
       MessageRecord r = record(FolderRole::Inbox, c.message_id);
-      auto done = op == 0   ? run_sync(sync_flags(connector, account(), password, r))
-                  : op == 1 ? run_sync(move_message(connector, account(), password, r, FolderRole::Archive))
-                            : run_sync(purge_message(connector, account(), password, r));
+      auto done =
+          op == 0   ? run_sync(sync_flags(connector, account(), password, r))
+          : op == 1 ? run_sync(move_message(connector, account(), password, r, FolderRole::Archive))
+                    : run_sync(purge_message(connector, account(), password, r));
       ASSERT_FALSE(done);
       EXPECT_EQ(done.error(), c.error);
       expect_played(*t);  // nothing after SELECT: no UID SEARCH
@@ -337,52 +389,81 @@ TEST(LocateUid, FailsWithoutSearchingForMissingOrUnsendableMessageIds) {
 
 TEST(MoveMessage, MovesTheLocatedUidToTheTargetMailbox) {
   auto t = script({
-      C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH HEADER MESSAGE-ID \"m@x\""), S("* SEARCH 3"), S("a3 OK Search completed"),
-      C("a4 UID MOVE 3 \"Archive\""), S("* OK [COPYUID 1 3 1] Moved UIDs."), S("* 1 EXPUNGE"), S("a4 OK Move completed"),
-      C("a5 LOGOUT"), S("a5 OK bye"),
+      C("a2 SELECT \"INBOX\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH HEADER MESSAGE-ID \"m@x\""),
+      S("* SEARCH 3"),
+      S("a3 OK Search completed"),
+      C("a4 UID MOVE 3 \"Archive\""),
+      S("* OK [COPYUID 1 3 1] Moved UIDs."),
+      S("* 1 EXPUNGE"),
+      S("a4 OK Move completed"),
+      C("a5 LOGOUT"),
+      S("a5 OK bye"),
   });
   MemoryConnector connector(t);
-  auto done = run_sync(move_message(connector, account(), password, record(FolderRole::Inbox, "m@x"), FolderRole::Archive));
+  auto done = run_sync(move_message(connector, account(), password,
+                                    record(FolderRole::Inbox, "m@x"), FolderRole::Archive));
   ASSERT_TRUE(done) << done.error();
   expect_played(*t);
 
   auto rejected = script({
-      C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH HEADER MESSAGE-ID \"m@x\""), S("* SEARCH 3"), S("a3 OK Search completed"),
-      C("a4 UID MOVE 3 \"Junk\""), S("a4 BAD Error in IMAP command UID MOVE: Unknown command."),
+      C("a2 SELECT \"INBOX\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH HEADER MESSAGE-ID \"m@x\""),
+      S("* SEARCH 3"),
+      S("a3 OK Search completed"),
+      C("a4 UID MOVE 3 \"Junk\""),
+      S("a4 BAD Error in IMAP command UID MOVE: Unknown command."),
   });
   MemoryConnector connector2(rejected);
-  auto failed = run_sync(move_message(connector2, account(), password, record(FolderRole::Inbox, "m@x"), FolderRole::Junk));
+  auto failed = run_sync(move_message(connector2, account(), password,
+                                      record(FolderRole::Inbox, "m@x"), FolderRole::Junk));
   ASSERT_FALSE(failed);
-  EXPECT_EQ(failed.error(), "UID MOVE failed: BAD Error in IMAP command UID MOVE: Unknown command.");
+  EXPECT_EQ(failed.error(),
+            "UID MOVE failed: BAD Error in IMAP command UID MOVE: Unknown command.");
   expect_played(*rejected);
 }
 
 TEST(PurgeMessage, ExpungesOnlyThatUidAndNeverFallsBack) {
   auto ok = script({
-      C("a2 SELECT \"Trash\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH HEADER MESSAGE-ID \"t@x\""), S("* SEARCH 8"), S("a3 OK Search completed"),
-      C("a4 UID STORE 8 +FLAGS.SILENT (\\Deleted)"), S("a4 OK Store completed"),
-      C("a5 UID EXPUNGE 8"), S("* 2 EXPUNGE"), S("a5 OK Expunge completed"),
-      C("a6 LOGOUT"), S("a6 OK bye"),
+      C("a2 SELECT \"Trash\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH HEADER MESSAGE-ID \"t@x\""),
+      S("* SEARCH 8"),
+      S("a3 OK Search completed"),
+      C("a4 UID STORE 8 +FLAGS.SILENT (\\Deleted)"),
+      S("a4 OK Store completed"),
+      C("a5 UID EXPUNGE 8"),
+      S("* 2 EXPUNGE"),
+      S("a5 OK Expunge completed"),
+      C("a6 LOGOUT"),
+      S("a6 OK bye"),
   });
   MemoryConnector connector(ok);
-  auto done = run_sync(purge_message(connector, account(), password, record(FolderRole::Trash, "t@x")));
+  auto done =
+      run_sync(purge_message(connector, account(), password, record(FolderRole::Trash, "t@x")));
   ASSERT_TRUE(done) << done.error();
   expect_played(*ok);
 
   // Without UIDPLUS the server rejects UID EXPUNGE; no plain EXPUNGE follows.
   auto no_uidplus = script({
-      C("a2 SELECT \"Trash\""), S("a2 OK Select completed"),
-      C("a3 UID SEARCH HEADER MESSAGE-ID \"t@x\""), S("* SEARCH 8"), S("a3 OK Search completed"),
-      C("a4 UID STORE 8 +FLAGS.SILENT (\\Deleted)"), S("a4 OK Store completed"),
-      C("a5 UID EXPUNGE 8"), S("a5 BAD Unknown command UID EXPUNGE"),
+      C("a2 SELECT \"Trash\""),
+      S("a2 OK Select completed"),
+      C("a3 UID SEARCH HEADER MESSAGE-ID \"t@x\""),
+      S("* SEARCH 8"),
+      S("a3 OK Search completed"),
+      C("a4 UID STORE 8 +FLAGS.SILENT (\\Deleted)"),
+      S("a4 OK Store completed"),
+      C("a5 UID EXPUNGE 8"),
+      S("a5 BAD Unknown command UID EXPUNGE"),
   });
   MemoryConnector connector2(no_uidplus);
-  auto failed = run_sync(purge_message(connector2, account(), password, record(FolderRole::Trash, "t@x")));
+  auto failed =
+      run_sync(purge_message(connector2, account(), password, record(FolderRole::Trash, "t@x")));
   ASSERT_FALSE(failed);
-  EXPECT_EQ(failed.error(), "server cannot safely expunge this message: Unknown command UID EXPUNGE");
+  EXPECT_EQ(failed.error(),
+            "server cannot safely expunge this message: Unknown command UID EXPUNGE");
   expect_played(*no_uidplus);
 }
 

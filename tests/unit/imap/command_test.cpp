@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "imap/command.h"
+
+#include <gtest/gtest.h>
 
 using namespace mail::imap;
 
@@ -63,7 +63,8 @@ TEST(CommandBuilder, MessageIdSearchUsesTheSameStringRules) {
             "a1 UID SEARCH HEADER MESSAGE-ID \"abc@example.com\"\r\n");
   auto lit = b.uid_search_message_id("x\r\ny");
   ASSERT_TRUE(lit);
-  EXPECT_EQ(lit->parts, (std::vector<std::string>{"a2 UID SEARCH HEADER MESSAGE-ID {4}\r\n", "x\r\ny\r\n"}));
+  EXPECT_EQ(lit->parts,
+            (std::vector<std::string>{"a2 UID SEARCH HEADER MESSAGE-ID {4}\r\n", "x\r\ny\r\n"}));
 }
 
 TEST(CommandBuilder, Xoauth2SendsTheInitialResponseAfterTheContinuation) {

@@ -1,11 +1,12 @@
-#include <gtest/gtest.h>
-
 #include "imap/framing.h"
+
+#include <gtest/gtest.h>
 
 using namespace mail::imap;
 
 namespace {
-std::vector<std::string> frames_of(std::string_view bytes, std::size_t chunk, FrameLimits limits = {}) {
+std::vector<std::string> frames_of(std::string_view bytes, std::size_t chunk,
+                                   FrameLimits limits = {}) {
   FrameReader r(limits);
   std::vector<std::string> out;
   for (std::size_t i = 0; i < bytes.size(); i += chunk) {
@@ -33,7 +34,8 @@ TEST(FrameReader, SplitsLinesAndKeepsLiteralsWholeWhateverTheChunking) {
       "* 2 FETCH (BODY[] {0}\r\n)",
       "a1 OK done",
   };
-  for (std::size_t chunk : {1u, 2u, 3u, 7u, 1000u}) EXPECT_EQ(frames_of(stream, chunk), expected) << chunk;
+  for (std::size_t chunk : {1u, 2u, 3u, 7u, 1000u})
+    EXPECT_EQ(frames_of(stream, chunk), expected) << chunk;
 }
 
 TEST(FrameReader, WaitsForMissingBytes) {
@@ -55,7 +57,8 @@ TEST(FrameReader, WaitsForMissingBytes) {
 
 TEST(FrameReader, BoundsWhatItBuffers) {
   FrameLimits small{.max_line = 16, .max_literal = 8, .max_response = 40};
-  EXPECT_EQ(frames_of(std::string(17, 'x'), 100, small).front(), "ERROR: server response line too long");
+  EXPECT_EQ(frames_of(std::string(17, 'x'), 100, small).front(),
+            "ERROR: server response line too long");
   EXPECT_EQ(frames_of("* 1 FETCH {9}\r\n", 100, small).front(), "ERROR: server literal too large");
   EXPECT_EQ(frames_of("* {8}\r\n12345678 {8}\r\n12345678 {8}\r\n12345678", 100, small).front(),
             "ERROR: server response too large");

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "imap/response.h"
+
+#include <gtest/gtest.h>
 
 using namespace mail::imap;
 
@@ -35,7 +35,8 @@ TEST(ResponseParser, ReadsStatusTaggedAndContinuationResponses) {
 
 TEST(ResponseParser, ReadsFetchItemsAndSkipsOthers) {
   auto r = parse_response(
-      "* 12 FETCH (UID 345 MODSEQ (9) FLAGS (\\Seen \\Flagged $Junk) INTERNALDATE \"17-Jul-1996 02:44:25 -0700\" "
+      "* 12 FETCH (UID 345 MODSEQ (9) FLAGS (\\Seen \\Flagged $Junk) INTERNALDATE \"17-Jul-1996 "
+      "02:44:25 -0700\" "
       "BODYSTRUCTURE (\"TEXT\" \"PLAIN\" NIL NIL NIL \"7BIT\" 3 1) BODY[] {5}\r\nhello)");
   ASSERT_TRUE(r) << r.error();
   auto& f = std::get<Fetch>(*r);
@@ -48,7 +49,8 @@ TEST(ResponseParser, ReadsFetchItemsAndSkipsOthers) {
   EXPECT_EQ(f.bodies[0].section, "");
   EXPECT_EQ(f.bodies[0].data, "hello");
 
-  auto quoted = parse_response("* 1 FETCH (BODY[HEADER.FIELDS (SUBJECT)]<0> \"a \\\"b\\\"\" BODY[TEXT] NIL)");
+  auto quoted =
+      parse_response("* 1 FETCH (BODY[HEADER.FIELDS (SUBJECT)]<0> \"a \\\"b\\\"\" BODY[TEXT] NIL)");
   ASSERT_TRUE(quoted) << quoted.error();
   auto& q = std::get<Fetch>(*quoted);
   ASSERT_EQ(q.bodies.size(), 2u);
@@ -75,7 +77,8 @@ TEST(ResponseParser, ReadsSearchListAndCounts) {
   EXPECT_EQ(e.name, "Sent");
   EXPECT_EQ(e.delimiter, '/');
   EXPECT_EQ(e.attributes, (std::vector<std::string>{"\\HasNoChildren", "\\Sent"}));
-  EXPECT_EQ(std::get<ListEntry>(*parse_response("* LIST () NIL \"My \\\"Box\\\"\"")).name, "My \"Box\"");
+  EXPECT_EQ(std::get<ListEntry>(*parse_response("* LIST () NIL \"My \\\"Box\\\"\"")).name,
+            "My \"Box\"");
   EXPECT_EQ(std::get<ListEntry>(*parse_response("* LIST () \".\" {5}\r\na]b c")).name, "a]b c");
 
   auto n = parse_response("* 23 EXISTS");

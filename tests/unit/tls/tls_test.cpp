@@ -1,3 +1,5 @@
+#include "tls/tls.h"
+
 #include <gtest/gtest.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
@@ -7,7 +9,6 @@
 #include <fstream>
 
 #include "tls/client_context.h"
-#include "tls/tls.h"
 
 using namespace mail::tls;
 
@@ -49,9 +50,11 @@ TEST(ExtraCaFile, WidensTrustOnlyWhenNamedAndMustBeReadable) {
 }
 
 TEST(ServerName, AcceptsDnsNamesAndAddressesOnly) {
-  for (const char* ok : {"imap.example.com", "localhost", "mail-1.example.org.", "127.0.0.1", "::1", "x_y.example"})
+  for (const char* ok :
+       {"imap.example.com", "localhost", "mail-1.example.org.", "127.0.0.1", "::1", "x_y.example"})
     EXPECT_TRUE(check_server_name(ok)) << ok;
-  for (const char* bad : {"", ".", "bad host", "-x.example", "a..b", "exa$mple.com", "host:993", "[::1]"})
+  for (const char* bad :
+       {"", ".", "bad host", "-x.example", "a..b", "exa$mple.com", "host:993", "[::1]"})
     EXPECT_FALSE(check_server_name(bad)) << bad;
   EXPECT_FALSE(check_server_name(std::string(64, 'a') + ".com"));
 }

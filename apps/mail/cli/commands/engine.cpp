@@ -1,12 +1,13 @@
 // Engine subcommands: each runs one request through the real worker and
 // prints every EngineResult as one JSON line; exit 1 when a Failed came back.
+#include "engine/engine.h"
+
 #include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "account_file.h"
 #include "command.h"
 #include "doc/folder.h"
-#include "engine/engine.h"
 
 namespace {
 
@@ -24,11 +25,13 @@ ordered_json opt(const std::optional<T>& v) {
 }
 
 ordered_json record_json(const mail::MessageRecord& r) {
-  ordered_json to = ordered_json::array(), cc = ordered_json::array(), attachments = ordered_json::array();
+  ordered_json to = ordered_json::array(), cc = ordered_json::array(),
+               attachments = ordered_json::array();
   for (const auto& a : r.to) to.push_back(address_json(a));
   for (const auto& a : r.cc) cc.push_back(address_json(a));
   for (const auto& a : r.attachments)
-    attachments.push_back({{"filename", a.filename}, {"content_type", a.content_type}, {"size", a.size}});
+    attachments.push_back(
+        {{"filename", a.filename}, {"content_type", a.content_type}, {"size", a.size}});
   return {{"id", r.id.to_string()},
           {"folder", mail::folder_key(r.folder)},
           {"date", r.date},
@@ -133,7 +136,8 @@ std::optional<bool> boolean(const std::string& text) {
 
 constexpr const char* connect_usage = "connect ACCOUNT.json";
 constexpr const char* refresh_usage = "refresh ACCOUNT.json FOLDER";
-constexpr const char* flag_usage = "flag ACCOUNT.json FOLDER MESSAGE-ID --read true|false --starred true|false";
+constexpr const char* flag_usage =
+    "flag ACCOUNT.json FOLDER MESSAGE-ID --read true|false --starred true|false";
 constexpr const char* move_usage = "move ACCOUNT.json FOLDER MESSAGE-ID TARGET-FOLDER";
 constexpr const char* purge_usage = "purge ACCOUNT.json MESSAGE-ID";
 
@@ -156,9 +160,12 @@ int run_flag(std::span<const std::string> args) {
   if (args.size() != 7) return usage(flag_usage);
   std::optional<bool> read, starred;
   for (std::size_t i = 3; i + 1 < args.size(); i += 2) {
-    if (args[i] == "--read") read = boolean(args[i + 1]);
-    else if (args[i] == "--starred") starred = boolean(args[i + 1]);
-    else return usage(flag_usage);
+    if (args[i] == "--read")
+      read = boolean(args[i + 1]);
+    else if (args[i] == "--starred")
+      starred = boolean(args[i + 1]);
+    else
+      return usage(flag_usage);
   }
   if (!read || !starred) return usage(flag_usage);
   auto a = account(args[0]);
@@ -183,7 +190,8 @@ int run_purge(std::span<const std::string> args) {
   if (args.size() != 2) return usage(purge_usage);
   auto a = account(args[0]);
   if (!a) return 2;
-  return run(mail::EngineRequest::Purge{*a, record(mail::FolderRole::Trash, args[1]), mail::new_request_id()});
+  return run(mail::EngineRequest::Purge{*a, record(mail::FolderRole::Trash, args[1]),
+                                        mail::new_request_id()});
 }
 
 const cli::Registration connect_reg{"connect", connect_usage, run_connect};

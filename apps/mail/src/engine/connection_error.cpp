@@ -5,7 +5,9 @@
 namespace mail {
 namespace {
 
-bool has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+bool has(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
 
 bool any(std::string_view text, std::initializer_list<std::string_view> parts) {
   for (auto p : parts)
@@ -20,15 +22,19 @@ std::string describe_connection_error(std::string_view text) {
   for (char& c : lower)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   if (any(lower, {"535", "authenticationfailed", "authentication failed", "invalid credentials"}) ||
-      (has(lower, "auth") && any(lower, {"fail", "reject", "denied", "invalid"})) || has(lower, "login failed"))
+      (has(lower, "auth") && any(lower, {"fail", "reject", "denied", "invalid"})) ||
+      has(lower, "login failed"))
     return "authentication failed — check the username and password";
   if (any(lower, {"certificate", "tls", "handshake", "self-signed", "ssl"}))
     return "TLS/certificate error — the server's certificate wasn't trusted";
   if (has(lower, "refused")) return "connection refused — check the host and port";
-  if (any(lower, {"timed out", "timeout"})) return "connection timed out — the server didn't respond";
-  if (any(lower, {"dns", "lookup", "resolve", "name or service not known", "not known", "no such host"}))
+  if (any(lower, {"timed out", "timeout"}))
+    return "connection timed out — the server didn't respond";
+  if (any(lower,
+          {"dns", "lookup", "resolve", "name or service not known", "not known", "no such host"}))
     return "host not found — check the server address";
-  if (any(lower, {"unreachable", "network is unreachable"})) return "network unreachable — check your connection";
+  if (any(lower, {"unreachable", "network is unreachable"}))
+    return "network unreachable — check your connection";
   return "connection failed: " + std::string(text);
 }
 

@@ -41,7 +41,8 @@ struct EngineLimits {
 
 // The live backend: an Asio runtime run by exactly two threads and the shared
 // TLS client configuration. Fails when either cannot be built.
-[[nodiscard]] std::expected<std::unique_ptr<Backend>, std::string> make_live_backend(EngineLimits limits = {});
+[[nodiscard]] std::expected<std::unique_ptr<Backend>, std::string> make_live_backend(
+    EngineLimits limits = {});
 
 // What the shell holds: the request sender and the result receiver.
 class EngineHandle {

@@ -10,13 +10,20 @@ namespace mail {
 
 MailboxQuery mailbox_query(FolderRole role) {
   switch (role) {
-    case FolderRole::Inbox: return {"INBOX", "ALL"};
-    case FolderRole::Starred: return {"INBOX", "FLAGGED"};
-    case FolderRole::Sent: return {"Sent", "ALL"};
-    case FolderRole::Drafts: return {"Drafts", "ALL"};
-    case FolderRole::Archive: return {"Archive", "ALL"};
-    case FolderRole::Trash: return {"Trash", "ALL"};
-    case FolderRole::Junk: return {"Junk", "ALL"};
+    case FolderRole::Inbox:
+      return {"INBOX", "ALL"};
+    case FolderRole::Starred:
+      return {"INBOX", "FLAGGED"};
+    case FolderRole::Sent:
+      return {"Sent", "ALL"};
+    case FolderRole::Drafts:
+      return {"Drafts", "ALL"};
+    case FolderRole::Archive:
+      return {"Archive", "ALL"};
+    case FolderRole::Trash:
+      return {"Trash", "ALL"};
+    case FolderRole::Junk:
+      return {"Junk", "ALL"};
   }
   return {"INBOX", "ALL"};
 }
@@ -54,13 +61,16 @@ bool has_flag(const std::optional<std::vector<std::string>>& flags, std::string_
     if (f.size() != flag.size()) continue;
     bool same = true;
     for (std::size_t i = 0; i < f.size() && same; ++i)
-      same = std::tolower(static_cast<unsigned char>(f[i])) == std::tolower(static_cast<unsigned char>(flag[i]));
+      same = std::tolower(static_cast<unsigned char>(f[i])) ==
+             std::tolower(static_cast<unsigned char>(flag[i]));
     if (same) return true;
   }
   return false;
 }
 
-std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 }  // namespace
 
@@ -72,7 +82,8 @@ asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_an
   auto transport = co_await connector.connect(host, port);
   if (!transport) {
     const ConnectError& e = transport.error();
-    if (e.stage == ConnectError::Stage::ServerName) co_return std::unexpected("invalid IMAP host name: " + e.text);
+    if (e.stage == ConnectError::Stage::ServerName)
+      co_return std::unexpected("invalid IMAP host name: " + e.text);
     co_return std::unexpected(describe_connection_error(e.text));
   }
   // NB: the greeting is not awaited; it arrives as an untagged response
@@ -94,8 +105,8 @@ asio::awaitable<std::expected<std::vector<std::string>, std::string>> list_folde
 }
 
 asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_folder(
-    Connector& connector, const AccountSettings& settings, const Credential& credential, FolderRole role,
-    std::int64_t now_minutes) {
+    Connector& connector, const AccountSettings& settings, const Credential& credential,
+    FolderRole role, std::int64_t now_minutes) {
   const MailboxQuery query = mailbox_query(role);
   auto opened = co_await connect_and_log_in(connector, settings, credential);
   if (!opened) co_return std::unexpected(opened.error());
@@ -122,10 +133,10 @@ asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_fo
     if (body == nullptr) continue;  // a flags-only update, or NIL
     std::optional<std::int64_t> date;
     if (f.internal_date) date = floor_div(*f.internal_date, 60);
-    auto record = build_record(*body->data, role, has_flag(f.flags, "\\Seen"), has_flag(f.flags, "\\Flagged"), date,
-                               now_minutes);
+    auto record = build_record(*body->data, role, has_flag(f.flags, "\\Seen"),
+                               has_flag(f.flags, "\\Flagged"), date, now_minutes);
     if (record) records.push_back(std::move(*record));  // an unreadable message is skipped
-    body->data.reset();  // free the source early
+    body->data.reset();                                 // free the source early
   }
   co_await session.log_out();
   co_return records;

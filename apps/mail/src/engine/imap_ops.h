@@ -44,21 +44,24 @@ asio::awaitable<std::expected<std::vector<std::string>, std::string>> list_folde
 // The records of the newest (at most 50) matching messages of a folder.
 // `now_minutes` is the date of a message without INTERNALDATE and Date.
 asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_folder(
-    Connector& connector, const AccountSettings& settings, const Credential& credential, FolderRole role,
-    std::int64_t now_minutes);
+    Connector& connector, const AccountSettings& settings, const Credential& credential,
+    FolderRole role, std::int64_t now_minutes);
 
 // Finds the message again by its Message-ID in the selected mailbox: the
 // highest matching UID.
-asio::awaitable<std::expected<std::uint32_t, std::string>> locate_uid(Session& session, const MessageRecord& record);
+asio::awaitable<std::expected<std::uint32_t, std::string>> locate_uid(Session& session,
+                                                                      const MessageRecord& record);
 
-asio::awaitable<std::expected<void, std::string>> sync_flags(Connector& connector, const AccountSettings& settings,
+asio::awaitable<std::expected<void, std::string>> sync_flags(Connector& connector,
+                                                             const AccountSettings& settings,
                                                              const Credential& credential,
                                                              const MessageRecord& record);
 
 asio::awaitable<std::expected<void, std::string>> move_message(Connector& connector,
                                                                const AccountSettings& settings,
                                                                const Credential& credential,
-                                                               const MessageRecord& record, FolderRole target);
+                                                               const MessageRecord& record,
+                                                               FolderRole target);
 
 asio::awaitable<std::expected<void, std::string>> purge_message(Connector& connector,
                                                                 const AccountSettings& settings,

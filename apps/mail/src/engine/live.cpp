@@ -5,16 +5,16 @@
 #include <asio/bind_cancellation_slot.hpp>
 #include <asio/co_spawn.hpp>
 #include <asio/connect.hpp>
+#include <asio/executor_work_guard.hpp>
+#include <asio/experimental/as_tuple.hpp>
 #include <asio/experimental/awaitable_operators.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
-#include <asio/experimental/as_tuple.hpp>
 #include <asio/ssl/stream.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/strand.hpp>
 #include <asio/use_awaitable.hpp>
 #include <asio/use_future.hpp>
-#include <asio/executor_work_guard.hpp>
 #include <asio/write.hpp>
 #include <future>
 #include <thread>
@@ -50,10 +50,12 @@ class TlsTransport final : public Transport {
     stream_->lowest_layer().close(ignored);
   }
 
-  asio::awaitable<std::expected<std::size_t, std::string>> read_some(std::span<char> buffer) override {
+  asio::awaitable<std::expected<std::size_t, std::string>> read_some(
+      std::span<char> buffer) override {
     timer_.expires_after(limits_.response);
-    auto result = co_await (stream_->async_read_some(asio::buffer(buffer.data(), buffer.size()), use_tuple) ||
-                            timer_.async_wait(use_tuple));
+    auto result =
+        co_await (stream_->async_read_some(asio::buffer(buffer.data(), buffer.size()), use_tuple) ||
+                  timer_.async_wait(use_tuple));
     if (result.index() == 1) co_return std::unexpected(std::string(timed_out_text));
     auto [ec, n] = std::get<0>(result);
     if (ec) co_return std::unexpected(error_text(ec));
@@ -62,8 +64,9 @@ class TlsTransport final : public Transport {
 
   asio::awaitable<std::expected<void, std::string>> write_all(std::string_view bytes) override {
     timer_.expires_after(limits_.response);
-    auto result = co_await (asio::async_write(*stream_, asio::buffer(bytes.data(), bytes.size()), use_tuple) ||
-                            timer_.async_wait(use_tuple));
+    auto result = co_await (
+        asio::async_write(*stream_, asio::buffer(bytes.data(), bytes.size()), use_tuple) ||
+        timer_.async_wait(use_tuple));
     if (result.index() == 1) co_return std::unexpected(std::string(timed_out_text));
     auto [ec, n] = std::get<0>(result);
     (void)n;
@@ -79,11 +82,12 @@ class TlsTransport final : public Transport {
 
 class TlsConnector final : public Connector {
  public:
-  TlsConnector(asio::any_io_executor executor, std::shared_ptr<asio::ssl::context> tls, EngineLimits limits)
+  TlsConnector(asio::any_io_executor executor, std::shared_ptr<asio::ssl::context> tls,
+               EngineLimits limits)
       : executor_(std::move(executor)), tls_(std::move(tls)), limits_(limits) {}
 
-  asio::awaitable<std::expected<std::unique_ptr<Transport>, ConnectError>> connect(const std::string& host,
-                                                                                   std::uint16_t port) override {
+  asio::awaitable<std::expected<std::unique_ptr<Transport>, ConnectError>> connect(
+      const std::string& host, std::uint16_t port) override {
     using Stage = ConnectError::Stage;
     auto ex = co_await asio::this_coro::executor;
     asio::steady_timer timer(ex);
@@ -93,17 +97,20 @@ class TlsConnector final : public Connector {
     tcp::resolver resolver(ex);
     auto resolved = co_await (resolver.async_resolve(host, std::to_string(port), use_tuple) ||
                               timer.async_wait(use_tuple));
-    if (resolved.index() == 1) co_return std::unexpected(ConnectError{Stage::Tcp, std::string(timed_out_text)});
+    if (resolved.index() == 1)
+      co_return std::unexpected(ConnectError{Stage::Tcp, std::string(timed_out_text)});
     auto [rec, endpoints] = std::get<0>(resolved);
-    if (rec) // NB: worded without the host, and without "fail", so that a text
-    // like "Host not found (authoritative)" reads as a lookup problem.
-    co_return std::unexpected(ConnectError{Stage::Tcp, "cannot resolve the host name: " + rec.message()});
+    if (rec)  // NB: worded without the host, and without "fail", so that a text
+      // like "Host not found (authoritative)" reads as a lookup problem.
+      co_return std::unexpected(
+          ConnectError{Stage::Tcp, "cannot resolve the host name: " + rec.message()});
 
     auto stream = std::make_unique<TlsStream>(ex, *tls_);
     timer.expires_at(deadline);
     auto connected = co_await (asio::async_connect(stream->lowest_layer(), endpoints, use_tuple) ||
                                timer.async_wait(use_tuple));
-    if (connected.index() == 1) co_return std::unexpected(ConnectError{Stage::Tcp, std::string(timed_out_text)});
+    if (connected.index() == 1)
+      co_return std::unexpected(ConnectError{Stage::Tcp, std::string(timed_out_text)});
     if (auto ec = std::get<0>(std::get<0>(connected)); ec)
       co_return std::unexpected(ConnectError{Stage::Tcp, ec.message()});
 
@@ -115,14 +122,16 @@ class TlsConnector final : public Connector {
     timer.expires_after(limits_.response);
     auto shaken = co_await (stream->async_handshake(asio::ssl::stream_base::client, use_tuple) ||
                             timer.async_wait(use_tuple));
-    if (shaken.index() == 1) co_return std::unexpected(ConnectError{Stage::Tls, std::string(timed_out_text)});
+    if (shaken.index() == 1)
+      co_return std::unexpected(ConnectError{Stage::Tls, std::string(timed_out_text)});
     if (auto [ec] = std::get<0>(shaken); ec) {
       std::string text = ec.message();
       if (ec.category() != asio::error::get_ssl_category() && text.find("TLS") == std::string::npos)
         text = "TLS handshake failed: " + error_text(ec);
       co_return std::unexpected(ConnectError{Stage::Tls, text});
     }
-    co_return std::unique_ptr<Transport>(std::make_unique<TlsTransport>(std::move(stream), limits_));
+    co_return std::unique_ptr<Transport>(
+        std::make_unique<TlsTransport>(std::move(stream), limits_));
   }
 
  private:
@@ -150,7 +159,8 @@ class LiveBackend final : public Backend {
     const RequestId id = request.id();
     const RequestKind kind = request.kind();
     auto fail = [&](std::string message) {
-      results.send(EngineResult::Failed{kind, id, std::string(live_operation(kind)), std::move(message)});
+      results.send(
+          EngineResult::Failed{kind, id, std::string(live_operation(kind)), std::move(message)});
     };
     if (auto* sign_in = std::get_if<EngineRequest::OAuthSignIn>(&request.value)) {
       live_oauth_sign_in(std::move(*sign_in), results);
@@ -158,8 +168,10 @@ class LiveBackend final : public Backend {
     }
     const AccountSettings& account = std::visit(
         [](const auto& r) -> const AccountSettings& {
-          if constexpr (requires { r.account; }) return r.account;
-          else std::abort();  // unreachable: OAuthSignIn was handled above
+          if constexpr (requires { r.account; })
+            return r.account;
+          else
+            std::abort();  // unreachable: OAuthSignIn was handled above
         },
         request.value);
     auto credential = resolve_credential(account);
@@ -168,12 +180,18 @@ class LiveBackend final : public Backend {
     std::visit(
         [&](auto& r) {
           using T = std::decay_t<decltype(r)>;
-          if constexpr (std::is_same_v<T, EngineRequest::Connect>) connect(r, *credential, results, fail);
-          else if constexpr (std::is_same_v<T, EngineRequest::Refresh>) refresh(r, *credential, results, fail);
-          else if constexpr (std::is_same_v<T, EngineRequest::SyncFlags>) flags(r, *credential, fail);
-          else if constexpr (std::is_same_v<T, EngineRequest::Move>) move(r, *credential, fail);
-          else if constexpr (std::is_same_v<T, EngineRequest::Purge>) purge(r, *credential, fail);
-          else if constexpr (std::is_same_v<T, EngineRequest::Send>) live_send(std::move(r), *credential, results);
+          if constexpr (std::is_same_v<T, EngineRequest::Connect>)
+            connect(r, *credential, results, fail);
+          else if constexpr (std::is_same_v<T, EngineRequest::Refresh>)
+            refresh(r, *credential, results, fail);
+          else if constexpr (std::is_same_v<T, EngineRequest::SyncFlags>)
+            flags(r, *credential, fail);
+          else if constexpr (std::is_same_v<T, EngineRequest::Move>)
+            move(r, *credential, fail);
+          else if constexpr (std::is_same_v<T, EngineRequest::Purge>)
+            purge(r, *credential, fail);
+          else if constexpr (std::is_same_v<T, EngineRequest::Send>)
+            live_send(std::move(r), *credential, results);
         },
         request.value);
   }
@@ -194,7 +212,8 @@ class LiveBackend final : public Backend {
   }
 
   template <typename Fail>
-  void connect(EngineRequest::Connect& r, const Credential& c, const ResultSender& results, Fail& fail) {
+  void connect(EngineRequest::Connect& r, const Credential& c, const ResultSender& results,
+               Fail& fail) {
     auto names = block_on<std::vector<std::string>>(
         [&](Connector& connector) { return list_folders(connector, r.account, c); });
     if (!names) return fail(names.error());
@@ -203,7 +222,8 @@ class LiveBackend final : public Backend {
   }
 
   template <typename Fail>
-  void refresh(EngineRequest::Refresh& r, const Credential& c, const ResultSender& results, Fail& fail) {
+  void refresh(EngineRequest::Refresh& r, const Credential& c, const ResultSender& results,
+               Fail& fail) {
     const std::int64_t now = current_minute();
     auto records = block_on<std::vector<MessageRecord>>(
         [&](Connector& connector) { return fetch_folder(connector, r.account, c, r.folder, now); });
@@ -213,20 +233,23 @@ class LiveBackend final : public Backend {
 
   template <typename Fail>
   void flags(EngineRequest::SyncFlags& r, const Credential& c, Fail& fail) {
-    auto done = block_on<void>([&](Connector& connector) { return sync_flags(connector, r.account, c, r.message); });
+    auto done = block_on<void>(
+        [&](Connector& connector) { return sync_flags(connector, r.account, c, r.message); });
     if (!done) fail(done.error());
   }
 
   template <typename Fail>
   void move(EngineRequest::Move& r, const Credential& c, Fail& fail) {
-    auto done = block_on<void>(
-        [&](Connector& connector) { return move_message(connector, r.account, c, r.message, r.target); });
+    auto done = block_on<void>([&](Connector& connector) {
+      return move_message(connector, r.account, c, r.message, r.target);
+    });
     if (!done) fail(done.error());
   }
 
   template <typename Fail>
   void purge(EngineRequest::Purge& r, const Credential& c, Fail& fail) {
-    auto done = block_on<void>([&](Connector& connector) { return purge_message(connector, r.account, c, r.message); });
+    auto done = block_on<void>(
+        [&](Connector& connector) { return purge_message(connector, r.account, c, r.message); });
     if (!done) fail(done.error());
   }
 
@@ -239,7 +262,8 @@ class LiveBackend final : public Backend {
 
 }  // namespace
 
-std::unique_ptr<Connector> make_tls_connector(asio::any_io_executor executor, std::shared_ptr<asio::ssl::context> tls,
+std::unique_ptr<Connector> make_tls_connector(asio::any_io_executor executor,
+                                              std::shared_ptr<asio::ssl::context> tls,
                                               EngineLimits limits) {
   return std::make_unique<TlsConnector>(std::move(executor), std::move(tls), limits);
 }

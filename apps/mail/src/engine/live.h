@@ -20,6 +20,7 @@ namespace mail {
                                                             EngineLimits limits);
 
 // The text of every time-limit error.
-inline constexpr std::string_view timed_out_text = "connection timed out — the server didn't respond";
+inline constexpr std::string_view timed_out_text =
+    "connection timed out — the server didn't respond";
 
 }  // namespace mail

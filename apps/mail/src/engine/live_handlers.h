@@ -9,7 +9,8 @@
 namespace mail {
 
 // Live Send, called after the credential was resolved (live_send.cpp).
-void live_send(EngineRequest::Send request, const Credential& credential, const ResultSender& results);
+void live_send(EngineRequest::Send request, const Credential& credential,
+               const ResultSender& results);
 
 // Live OAuthSignIn (live_oauth.cpp).
 void live_oauth_sign_in(EngineRequest::OAuthSignIn request, const ResultSender& results);

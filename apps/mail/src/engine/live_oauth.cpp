@@ -8,7 +8,8 @@ namespace mail {
 void live_oauth_sign_in(EngineRequest::OAuthSignIn request, const ResultSender& results) {
   auto stored = sign_in_and_store(request.provider, request.email, request.login_hint);
   if (!stored) {
-    results.send(EngineResult::Failed{RequestKind::OAuthSignIn, request.id, "oauth", stored.error()});
+    results.send(
+        EngineResult::Failed{RequestKind::OAuthSignIn, request.id, "oauth", stored.error()});
     return;
   }
   results.send(EngineResult::SignedIn{request.id, request.email});

@@ -6,10 +6,12 @@
 
 namespace mail {
 
-void live_send(EngineRequest::Send request, const Credential& credential, const ResultSender& results) {
+void live_send(EngineRequest::Send request, const Credential& credential,
+               const ResultSender& results) {
   const AccountSettings& account = request.account;
-  const Address from{account.email,
-                     account.display_name.empty() ? std::nullopt : std::optional<std::string>(account.display_name)};
+  const Address from{account.email, account.display_name.empty()
+                                        ? std::nullopt
+                                        : std::optional<std::string>(account.display_name)};
   auto mime = build_message(from, request.draft);
   if (!mime) {
     results.send(EngineResult::Failed{RequestKind::Send, request.id, "smtp", mime.error()});

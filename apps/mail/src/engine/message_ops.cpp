@@ -29,7 +29,8 @@ asio::awaitable<std::expected<Opened, std::string>> open_message(Connector& conn
 
 }  // namespace
 
-asio::awaitable<std::expected<std::uint32_t, std::string>> locate_uid(Session& session, const MessageRecord& record) {
+asio::awaitable<std::expected<std::uint32_t, std::string>> locate_uid(Session& session,
+                                                                      const MessageRecord& record) {
   if (!record.message_id || record.message_id->empty())
     co_return std::unexpected(std::string("message has no Message-ID to locate it on the server"));
   std::string id = *record.message_id;
@@ -39,7 +40,8 @@ asio::awaitable<std::expected<std::uint32_t, std::string>> locate_uid(Session& s
   // bytes as a literal, so the server reads back exactly these bytes and no
   // byte can end the argument early; for NUL, which no IMAP string can carry,
   // no such message can be found.
-  if (id.empty() || id.find('\0') != std::string::npos) co_return std::unexpected(std::string(not_found));
+  if (id.empty() || id.find('\0') != std::string::npos)
+    co_return std::unexpected(std::string(not_found));
   auto command = session.commands().uid_search_message_id(id);
   if (!command) co_return std::unexpected(std::string(not_found));
   auto uids = co_await session.uid_search(std::move(*command));
@@ -48,7 +50,8 @@ asio::awaitable<std::expected<std::uint32_t, std::string>> locate_uid(Session& s
   co_return *std::max_element(uids->begin(), uids->end());
 }
 
-asio::awaitable<std::expected<void, std::string>> sync_flags(Connector& connector, const AccountSettings& settings,
+asio::awaitable<std::expected<void, std::string>> sync_flags(Connector& connector,
+                                                             const AccountSettings& settings,
                                                              const Credential& credential,
                                                              const MessageRecord& record) {
   auto opened = co_await open_message(connector, settings, credential, record);
@@ -67,7 +70,8 @@ asio::awaitable<std::expected<void, std::string>> sync_flags(Connector& connecto
 asio::awaitable<std::expected<void, std::string>> move_message(Connector& connector,
                                                                const AccountSettings& settings,
                                                                const Credential& credential,
-                                                               const MessageRecord& record, FolderRole target) {
+                                                               const MessageRecord& record,
+                                                               FolderRole target) {
   auto opened = co_await open_message(connector, settings, credential, record);
   if (!opened) co_return std::unexpected(opened.error());
   Session& s = *opened->session;

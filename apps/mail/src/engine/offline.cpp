@@ -18,7 +18,8 @@ void OfflineBackend::handle(EngineRequest request, const ResultSender& results) 
         } else if constexpr (std::is_same_v<T, EngineRequest::Refresh>) {
           fail("offline", "Cannot refresh " + std::string(folder_display_name(r.folder)) + " for " +
                               r.account.email + " while IMAP is offline");
-        } else if constexpr (std::is_same_v<T, EngineRequest::SyncFlags> || std::is_same_v<T, EngineRequest::Move> ||
+        } else if constexpr (std::is_same_v<T, EngineRequest::SyncFlags> ||
+                             std::is_same_v<T, EngineRequest::Move> ||
                              std::is_same_v<T, EngineRequest::Purge>) {
           fail("offline", "Local change saved; it was not synchronized to IMAP");
         } else if constexpr (std::is_same_v<T, EngineRequest::Send>) {

@@ -79,8 +79,8 @@ struct EngineRequest {
   Variant value;
 
   template <typename T>
-    requires std::is_constructible_v<Variant, T&&>
-  EngineRequest(T&& v) : value(std::forward<T>(v)) {}  // NOLINT: implicit by design
+  requires std::is_constructible_v<Variant, T&&> EngineRequest(T&& v)
+      : value(std::forward<T>(v)) {}  // NOLINT: implicit by design
 
   [[nodiscard]] RequestId id() const;
   [[nodiscard]] RequestKind kind() const { return static_cast<RequestKind>(value.index()); }
@@ -121,12 +121,13 @@ struct EngineResult {
     RequestKind kind = RequestKind::Connect;
   };
 
-  using Variant = std::variant<Connected, FoldersListed, Refreshed, Sent, SignedIn, Failed, Completed>;
+  using Variant =
+      std::variant<Connected, FoldersListed, Refreshed, Sent, SignedIn, Failed, Completed>;
   Variant value;
 
   template <typename T>
-    requires std::is_constructible_v<Variant, T&&>
-  EngineResult(T&& v) : value(std::forward<T>(v)) {}  // NOLINT: implicit by design
+  requires std::is_constructible_v<Variant, T&&> EngineResult(T&& v)
+      : value(std::forward<T>(v)) {}  // NOLINT: implicit by design
 
   [[nodiscard]] RequestId id() const;
   // The variant's tag, 0–6.

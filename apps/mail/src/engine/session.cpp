@@ -34,7 +34,8 @@ asio::awaitable<std::expected<Response, std::string>> Session::next_response() {
         state_ = ConnectionState::Broken;
         co_return std::unexpected(parsed.error());
       }
-      if (auto* s = std::get_if<imap::StatusResponse>(&*parsed); s && s->status == imap::Status::Bye)
+      if (auto* s = std::get_if<imap::StatusResponse>(&*parsed);
+          s && s->status == imap::Status::Bye)
         bye_ = s->text;
       co_return std::move(*parsed);
     }
@@ -62,7 +63,8 @@ asio::awaitable<std::expected<Session::Outcome, std::string>> Session::run(imap:
     if (auto* cont = std::get_if<imap::Continuation>(&*response)) {
       (void)cont;
       if (next_part < command.parts.size()) {
-        if (auto s = co_await send(command.parts[next_part++]); !s) co_return std::unexpected(s.error());
+        if (auto s = co_await send(command.parts[next_part++]); !s)
+          co_return std::unexpected(s.error());
       } else if (command.sasl) {
         // The server's SASL error challenge: an empty response ends the exchange.
         if (auto s = co_await send("\r\n"); !s) co_return std::unexpected(s.error());
@@ -84,7 +86,8 @@ asio::awaitable<std::expected<Session::Outcome, std::string>> Session::run(imap:
   }
 }
 
-asio::awaitable<std::expected<Session::Outcome, std::string>> Session::run_ok(imap::Command command) {
+asio::awaitable<std::expected<Session::Outcome, std::string>> Session::run_ok(
+    imap::Command command) {
   const imap::Command copy{command.tag, command.name, {}, command.sasl};
   auto out = co_await run(std::move(command));
   if (out && !out->ok()) co_return std::unexpected(rejection(copy, out->done));
@@ -107,8 +110,8 @@ asio::awaitable<std::expected<void, std::string>> Session::log_in(const Credenti
   co_return std::expected<void, std::string>{};
 }
 
-asio::awaitable<std::expected<std::vector<std::string>, std::string>> Session::list(std::string_view reference,
-                                                                                    std::string_view pattern) {
+asio::awaitable<std::expected<std::vector<std::string>, std::string>> Session::list(
+    std::string_view reference, std::string_view pattern) {
   auto out = co_await run_ok(commands_.list(reference, pattern));
   if (!out) co_return std::unexpected(out.error());
   std::vector<std::string> names;
@@ -124,17 +127,19 @@ asio::awaitable<std::expected<void, std::string>> Session::select(std::string_vi
   co_return std::expected<void, std::string>{};
 }
 
-asio::awaitable<std::expected<std::vector<std::uint32_t>, std::string>> Session::uid_search(imap::Command command) {
+asio::awaitable<std::expected<std::vector<std::uint32_t>, std::string>> Session::uid_search(
+    imap::Command command) {
   auto out = co_await run_ok(std::move(command));
   if (!out) co_return std::unexpected(out.error());
   std::vector<std::uint32_t> uids;
   for (auto& r : out->untagged)
-    if (auto* s = std::get_if<imap::Search>(&r)) uids.insert(uids.end(), s->ids.begin(), s->ids.end());
+    if (auto* s = std::get_if<imap::Search>(&r))
+      uids.insert(uids.end(), s->ids.begin(), s->ids.end());
   co_return uids;
 }
 
-asio::awaitable<std::expected<std::vector<imap::Fetch>, std::string>> Session::uid_fetch(std::string_view set,
-                                                                                        std::string_view items) {
+asio::awaitable<std::expected<std::vector<imap::Fetch>, std::string>> Session::uid_fetch(
+    std::string_view set, std::string_view items) {
   auto out = co_await run_ok(commands_.uid_fetch(set, items));
   if (!out) co_return std::unexpected(out.error());
   std::vector<imap::Fetch> fetched;

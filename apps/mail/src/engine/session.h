@@ -45,19 +45,21 @@ class Session {
 
   // LOGIN with a password, AUTHENTICATE XOAUTH2 with an access token.
   asio::awaitable<std::expected<void, std::string>> log_in(const Credential& credential);
-  asio::awaitable<std::expected<std::vector<std::string>, std::string>> list(std::string_view reference,
-                                                                            std::string_view pattern);
+  asio::awaitable<std::expected<std::vector<std::string>, std::string>> list(
+      std::string_view reference, std::string_view pattern);
   asio::awaitable<std::expected<void, std::string>> select(std::string_view mailbox);
-  asio::awaitable<std::expected<std::vector<std::uint32_t>, std::string>> uid_search(imap::Command command);
-  asio::awaitable<std::expected<std::vector<imap::Fetch>, std::string>> uid_fetch(std::string_view set,
-                                                                                  std::string_view items);
+  asio::awaitable<std::expected<std::vector<std::uint32_t>, std::string>> uid_search(
+      imap::Command command);
+  asio::awaitable<std::expected<std::vector<imap::Fetch>, std::string>> uid_fetch(
+      std::string_view set, std::string_view items);
   // Sends LOGOUT and reads its answer; errors are of no interest.
   asio::awaitable<void> log_out();
 
   imap::CommandBuilder& commands() { return commands_; }
 
   // Text of a rejected command, "<VERB> failed: NO text".
-  [[nodiscard]] static std::string rejection(const imap::Command& command, const imap::Tagged& done);
+  [[nodiscard]] static std::string rejection(const imap::Command& command,
+                                             const imap::Tagged& done);
 
  private:
   asio::awaitable<std::expected<imap::Response, std::string>> next_response();

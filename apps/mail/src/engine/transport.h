@@ -19,7 +19,8 @@ class Transport {
   virtual ~Transport() = default;
   // Some bytes (at least one), or an error text; the end of the stream is an
   // error as well ("connection closed by the server").
-  virtual asio::awaitable<std::expected<std::size_t, std::string>> read_some(std::span<char> buffer) = 0;
+  virtual asio::awaitable<std::expected<std::size_t, std::string>> read_some(
+      std::span<char> buffer) = 0;
   virtual asio::awaitable<std::expected<void, std::string>> write_all(std::string_view bytes) = 0;
 };
 
@@ -35,8 +36,8 @@ struct ConnectError {
 class Connector {
  public:
   virtual ~Connector() = default;
-  virtual asio::awaitable<std::expected<std::unique_ptr<Transport>, ConnectError>> connect(const std::string& host,
-                                                                                           std::uint16_t port) = 0;
+  virtual asio::awaitable<std::expected<std::unique_ptr<Transport>, ConnectError>> connect(
+      const std::string& host, std::uint16_t port) = 0;
 };
 
 inline constexpr std::string_view closed_by_server = "connection closed by the server";

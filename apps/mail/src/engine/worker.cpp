@@ -27,7 +27,8 @@ void run_worker(Receiver<EngineRequest> requests, ResultSender results, Backend&
       // last line that keeps the worker alive and the request answered.
       results.send(EngineResult::Failed{kind, id, std::string(live_operation(kind)), e.what()});
     } catch (...) {
-      results.send(EngineResult::Failed{kind, id, std::string(live_operation(kind)), "unexpected engine error"});
+      results.send(EngineResult::Failed{kind, id, std::string(live_operation(kind)),
+                                        "unexpected engine error"});
     }
     results.send(EngineResult::Completed{id, kind});  // ignored when the shell is gone
   }
@@ -54,7 +55,8 @@ EngineHandle start_with(std::unique_ptr<Backend> backend) {
 EngineHandle start(EngineLimits limits) {
   auto live = make_live_backend(limits);
   if (!live) {
-    zlog::warn(zlog::engine, "mail: live engine unavailable, using offline backend", {{"error", live.error()}});
+    zlog::warn(zlog::engine, "mail: live engine unavailable, using offline backend",
+               {{"error", live.error()}});
     return start_with(std::make_unique<OfflineBackend>());
   }
   // Due OAuth tokens are refreshed at the providers' token endpoints.

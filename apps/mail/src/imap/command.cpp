@@ -22,12 +22,15 @@ std::string xoauth2_initial_response(std::string_view login, std::string_view to
   plain.append("\x01\x01");
   std::string out(4 * ((plain.size() + 2) / 3) + 1, '\0');
   int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                          reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(plain.size()));
+                          reinterpret_cast<const unsigned char*>(plain.data()),
+                          static_cast<int>(plain.size()));
   out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   return out;
 }
 
-std::string CommandBuilder::next_tag() { return prefix_ + std::to_string(++counter_); }
+std::string CommandBuilder::next_tag() {
+  return prefix_ + std::to_string(++counter_);
+}
 
 std::expected<Command, std::string> CommandBuilder::build(std::string_view name,
                                                           std::initializer_list<Arg> args) {
@@ -64,7 +67,8 @@ std::expected<Command, std::string> CommandBuilder::build(std::string_view name,
   return cmd;
 }
 
-std::expected<Command, std::string> CommandBuilder::login(std::string_view user, std::string_view password) {
+std::expected<Command, std::string> CommandBuilder::login(std::string_view user,
+                                                          std::string_view password) {
   return build("LOGIN", {str(user), str(password)});
 }
 
@@ -72,7 +76,8 @@ Command CommandBuilder::authenticate_xoauth2(std::string_view login, std::string
   Command cmd;
   cmd.tag = next_tag();
   cmd.name = "AUTHENTICATE";
-  cmd.parts = {cmd.tag + " AUTHENTICATE XOAUTH2\r\n", xoauth2_initial_response(login, token) + "\r\n"};
+  cmd.parts = {cmd.tag + " AUTHENTICATE XOAUTH2\r\n",
+               xoauth2_initial_response(login, token) + "\r\n"};
   cmd.sasl = true;
   return cmd;
 }
@@ -82,10 +87,15 @@ Command CommandBuilder::authenticate_xoauth2(std::string_view login, std::string
 Command CommandBuilder::list(std::string_view reference, std::string_view pattern) {
   return *build("LIST", {str(reference), str(pattern)});
 }
-Command CommandBuilder::select(std::string_view mailbox) { return *build("SELECT", {str(mailbox)}); }
-Command CommandBuilder::uid_search(std::string_view criteria) { return *build("UID SEARCH", {raw(criteria)}); }
+Command CommandBuilder::select(std::string_view mailbox) {
+  return *build("SELECT", {str(mailbox)});
+}
+Command CommandBuilder::uid_search(std::string_view criteria) {
+  return *build("UID SEARCH", {raw(criteria)});
+}
 
-std::expected<Command, std::string> CommandBuilder::uid_search_message_id(std::string_view message_id) {
+std::expected<Command, std::string> CommandBuilder::uid_search_message_id(
+    std::string_view message_id) {
   return build("UID SEARCH", {raw("HEADER MESSAGE-ID"), str(message_id)});
 }
 
@@ -104,6 +114,8 @@ Command CommandBuilder::uid_expunge(std::uint32_t uid) {
   std::string n = std::to_string(uid);
   return *build("UID EXPUNGE", {raw(n)});
 }
-Command CommandBuilder::logout() { return *build("LOGOUT", {}); }
+Command CommandBuilder::logout() {
+  return *build("LOGOUT", {});
+}
 
 }  // namespace mail::imap

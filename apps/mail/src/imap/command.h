@@ -26,8 +26,12 @@ struct Arg {
   Kind kind;
   std::string_view text;
 };
-inline Arg raw(std::string_view t) { return {Arg::Kind::Raw, t}; }
-inline Arg str(std::string_view t) { return {Arg::Kind::String, t}; }
+inline Arg raw(std::string_view t) {
+  return {Arg::Kind::Raw, t};
+}
+inline Arg str(std::string_view t) {
+  return {Arg::Kind::String, t};
+}
 
 // How a string argument goes on the wire.
 //   quoted:  every byte is 0x01–0x7F other than CR and LF; '"' and '\' are
@@ -50,14 +54,16 @@ class CommandBuilder {
   [[nodiscard]] std::expected<Command, std::string> build(std::string_view name,
                                                           std::initializer_list<Arg> args);
 
-  [[nodiscard]] std::expected<Command, std::string> login(std::string_view user, std::string_view password);
+  [[nodiscard]] std::expected<Command, std::string> login(std::string_view user,
+                                                          std::string_view password);
   [[nodiscard]] Command authenticate_xoauth2(std::string_view login, std::string_view token);
   [[nodiscard]] Command list(std::string_view reference, std::string_view pattern);
   [[nodiscard]] Command select(std::string_view mailbox);
   // UID SEARCH with criteria the caller writes as raw keywords ("ALL").
   [[nodiscard]] Command uid_search(std::string_view criteria);
   // UID SEARCH HEADER MESSAGE-ID <value>, the value encoded as a string.
-  [[nodiscard]] std::expected<Command, std::string> uid_search_message_id(std::string_view message_id);
+  [[nodiscard]] std::expected<Command, std::string> uid_search_message_id(
+      std::string_view message_id);
   [[nodiscard]] Command uid_fetch(std::string_view set, std::string_view items);
   [[nodiscard]] Command uid_store(std::uint32_t uid, std::string_view item);
   [[nodiscard]] Command uid_move(std::uint32_t uid, std::string_view mailbox);

@@ -57,7 +57,8 @@ std::expected<std::optional<std::string>, std::string> FrameReader::next() {
         }
         if (numeric) {
           if (n > limits_.max_literal) return fail("server literal too large");
-          if ((crlf + 2 - start_) + n > limits_.max_response) return fail("server response too large");
+          if ((crlf + 2 - start_) + n > limits_.max_response)
+            return fail("server response too large");
           literal_left_ = n;
           scan_ = crlf + 2;
           segment_ = scan_;

@@ -16,9 +16,9 @@
 namespace mail::imap {
 
 struct FrameLimits {
-  std::size_t max_line = 64 * 1024;                // bytes of text between literals
-  std::size_t max_literal = 64 * 1024 * 1024;      // bytes of one literal
-  std::size_t max_response = 96 * 1024 * 1024;     // bytes of one whole response
+  std::size_t max_line = 64 * 1024;             // bytes of text between literals
+  std::size_t max_literal = 64 * 1024 * 1024;   // bytes of one literal
+  std::size_t max_response = 96 * 1024 * 1024;  // bytes of one whole response
 };
 
 class FrameReader {
@@ -39,10 +39,10 @@ class FrameReader {
  private:
   FrameLimits limits_;
   std::string buf_;
-  std::size_t start_ = 0;        // first byte of the current response
-  std::size_t segment_ = 0;      // first byte of the current line segment
-  std::size_t scan_ = 0;         // where the search for CRLF resumes
-  std::size_t literal_left_ = 0; // literal bytes still to come
+  std::size_t start_ = 0;         // first byte of the current response
+  std::size_t segment_ = 0;       // first byte of the current line segment
+  std::size_t scan_ = 0;          // where the search for CRLF resumes
+  std::size_t literal_left_ = 0;  // literal bytes still to come
   std::optional<std::string> error_;
 };
 

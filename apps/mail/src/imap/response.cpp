@@ -10,13 +10,22 @@ constexpr int max_depth = 32;
 
 using Err = std::unexpected<std::string>;
 
-Err malformed(std::string_view what) { return Err("malformed server response: " + std::string(what)); }
+Err malformed(std::string_view what) {
+  return Err("malformed server response: " + std::string(what));
+}
 
 bool is_atom_char(char c) {
   const auto u = static_cast<unsigned char>(c);
   if (u <= 0x20 || u >= 0x7f) return false;
   switch (c) {
-    case '(': case ')': case '{': case '"': case '%': case '*': case '\\': case ']':
+    case '(':
+    case ')':
+    case '{':
+    case '"':
+    case '%':
+    case '*':
+    case '\\':
+    case ']':
       return false;
     default:
       return true;
@@ -76,7 +85,8 @@ class Reader {
       }
     }
     while (!at_end() && (is_atom_char(s_[p_]) || (allow_bracket && s_[p_] == ']'))) ++p_;
-    if (p_ == start || (flag && p_ == start + 1 && s_[start] == '\\')) return malformed("expected an atom");
+    if (p_ == start || (flag && p_ == start + 1 && s_[start] == '\\'))
+      return malformed("expected an atom");
     return s_.substr(start, p_ - start);
   }
 
@@ -172,7 +182,8 @@ class Reader {
     // Atoms here may carry a section ("BODY[HEADER.FIELDS (A B)]<0>").
     const std::size_t start = p_;
     if (peek() == '\\') ++p_;
-    while (!at_end() && (is_atom_char(s_[p_]) || s_[p_] == '*' || s_[p_] == '%') && s_[p_] != '[') ++p_;
+    while (!at_end() && (is_atom_char(s_[p_]) || s_[p_] == '*' || s_[p_] == '%') && s_[p_] != '[')
+      ++p_;
     if (eat('[')) {
       if (auto r = section(); !r) return std::unexpected(r.error());
     }
@@ -375,11 +386,16 @@ std::expected<Response, std::string> parse_untagged(Reader& r) {
 
 std::string_view status_name(Status status) {
   switch (status) {
-    case Status::Ok: return "OK";
-    case Status::No: return "NO";
-    case Status::Bad: return "BAD";
-    case Status::PreAuth: return "PREAUTH";
-    case Status::Bye: return "BYE";
+    case Status::Ok:
+      return "OK";
+    case Status::No:
+      return "NO";
+    case Status::Bad:
+      return "BAD";
+    case Status::PreAuth:
+      return "PREAUTH";
+    case Status::Bye:
+      return "BYE";
   }
   return "?";
 }
@@ -394,7 +410,8 @@ std::expected<std::int64_t, std::string> parse_internal_date(std::string_view t)
     padded.append(t);
     t = padded;
   }
-  if (t.size() != 26 || t[2] != '-' || t[6] != '-' || t[11] != ' ' || t[14] != ':' || t[17] != ':' || t[20] != ' ')
+  if (t.size() != 26 || t[2] != '-' || t[6] != '-' || t[11] != ' ' || t[14] != ':' ||
+      t[17] != ':' || t[20] != ' ')
     return bad();
   auto num = [&](std::size_t at, std::size_t len, int& out) {
     auto [ptr, ec] = std::from_chars(t.data() + at, t.data() + at + len, out);
@@ -406,13 +423,13 @@ std::expected<std::int64_t, std::string> parse_internal_date(std::string_view t)
   } else if (!num(0, 2, day)) {
     return bad();
   }
-  static constexpr std::array<std::string_view, 12> months = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr std::array<std::string_view, 12> months = {
+      "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   int month = 0;
   for (int i = 0; i < 12; ++i)
     if (iequals(t.substr(3, 3), months[static_cast<std::size_t>(i)])) month = i + 1;
-  if (month == 0 || !num(7, 4, year) || !num(12, 2, hour) || !num(15, 2, minute) || !num(18, 2, second) ||
-      (t[21] != '+' && t[21] != '-') || !num(22, 2, zh) || !num(24, 2, zm))
+  if (month == 0 || !num(7, 4, year) || !num(12, 2, hour) || !num(15, 2, minute) ||
+      !num(18, 2, second) || (t[21] != '+' && t[21] != '-') || !num(22, 2, zh) || !num(24, 2, zm))
     return bad();
   if (day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60 || zm > 59) return bad();
   // Days from the civil date (proleptic Gregorian), H. Hinnant's method.

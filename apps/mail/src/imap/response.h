@@ -35,9 +35,9 @@ struct StatusResponse {
 };
 
 struct BodySection {
-  std::string section;                 // between the brackets: "" for the whole message
-  std::optional<std::uint32_t> origin; // "<n>" of a partial fetch
-  std::optional<std::string> data;     // NIL gives nothing
+  std::string section;                  // between the brackets: "" for the whole message
+  std::optional<std::uint32_t> origin;  // "<n>" of a partial fetch
+  std::optional<std::string> data;      // NIL gives nothing
 };
 
 // "* n FETCH (...)". Items the engine does not use are skipped.
@@ -73,7 +73,8 @@ struct Other {
   std::string text;
 };
 
-using Response = std::variant<Continuation, Tagged, StatusResponse, Fetch, Search, ListEntry, Numbered, Other>;
+using Response =
+    std::variant<Continuation, Tagged, StatusResponse, Fetch, Search, ListEntry, Numbered, Other>;
 
 [[nodiscard]] std::expected<Response, std::string> parse_response(std::string_view frame);
 

@@ -71,8 +71,8 @@ std::expected<std::shared_ptr<asio::ssl::context>, std::string> make_client_cont
   }
 }
 
-std::expected<void, std::string> prepare_client_stream(asio::ssl::stream<asio::ip::tcp::socket>& stream,
-                                                        const std::string& host) {
+std::expected<void, std::string> prepare_client_stream(
+    asio::ssl::stream<asio::ip::tcp::socket>& stream, const std::string& host) {
   SSL* ssl = stream.native_handle();
   if (!is_ip_literal(host)) {
     if (SSL_set_tlsext_host_name(ssl, host.c_str()) != 1)

@@ -1,10 +1,10 @@
-#include "tls/tls.h"
-
 #include <arpa/inet.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include "tls/tls.h"
 
 namespace mail::tls {
 namespace generated {
@@ -12,7 +12,9 @@ extern const std::string_view web_roots[];
 extern const std::size_t web_root_count;
 }  // namespace generated
 
-std::size_t web_root_count() { return generated::web_root_count; }
+std::size_t web_root_count() {
+  return generated::web_root_count;
+}
 
 std::string_view web_root(std::size_t index) {
   return index < generated::web_root_count ? generated::web_roots[index] : std::string_view{};
