@@ -163,8 +163,9 @@ void BM_SubmitPythonSmtplib(benchmark::State& state) {
   const fs::path file = f.dir / "message.eml";
   std::ofstream(file, std::ios::binary) << f.mime;
   const std::string cmd = "/usr/bin/python3 '" ZARN_SOURCE_DIR "/bench/compose/smtplib_send.py' " +
-                          std::to_string(a.smtp_port) + " '" + server().server->ca_file() + "' '" + a.username +
-                          "' '" + a.password + "' '" + file.string() + "' alice@example.org bob@example.net carol@example.net";
+                          std::to_string(a.smtp_port) + " '" + server().server->ca_file() + "' '" +
+                          a.username + "' '" + a.password + "' '" + file.string() +
+                          "' alice@example.org bob@example.net carol@example.net";
   for (auto _ : state) {
     FILE* p = ::popen(cmd.c_str(), "r");
     double seconds = -1;

@@ -1,13 +1,13 @@
 #include "qdoc/blobstore.h"
 
 #include <blake3.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "atomic_file/atomic_file.h"
 
@@ -101,10 +101,14 @@ std::optional<std::string> digest_of(std::string_view identity) {
   std::string out;
   out.reserve(64);
   for (char c : digest) {
-    if (c >= '0' && c <= '9') out.push_back(c);
-    else if (c >= 'a' && c <= 'f') out.push_back(c);
-    else if (c >= 'A' && c <= 'F') out.push_back(static_cast<char>(c - 'A' + 'a'));
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      out.push_back(c);
+    else if (c >= 'a' && c <= 'f')
+      out.push_back(c);
+    else if (c >= 'A' && c <= 'F')
+      out.push_back(static_cast<char>(c - 'A' + 'a'));
+    else
+      return std::nullopt;
   }
   return out;
 }
@@ -115,9 +119,13 @@ std::optional<fs::path> default_root() {
   return std::nullopt;
 }
 
-BlobStore BlobStore::user() { return BlobStore(default_root()); }
+BlobStore BlobStore::user() {
+  return BlobStore(default_root());
+}
 
-BlobStore BlobStore::open_in(fs::path root) { return BlobStore(std::move(root)); }
+BlobStore BlobStore::open_in(fs::path root) {
+  return BlobStore(std::move(root));
+}
 
 std::optional<fs::path> BlobStore::path_of(std::string_view identity) const {
   if (!root_) return std::nullopt;
@@ -145,8 +153,8 @@ std::expected<std::string, std::string> BlobStore::put(std::string_view bytes,
   return identity;
 }
 
-std::expected<std::string, std::string> BlobStore::get(std::string_view identity,
-                                                       std::optional<std::uint64_t> max_bytes) const {
+std::expected<std::string, std::string> BlobStore::get(
+    std::string_view identity, std::optional<std::uint64_t> max_bytes) const {
   auto path = path_of(identity);
   if (!path) return std::unexpected(std::string("not found"));
   return read_bounded(*path, max_bytes);

@@ -36,7 +36,8 @@ TEST(EngineSend, LiveBackendAnswersSentWithTheSizeTheServerReceived) {
   d.subject = "through the worker";
   d.body = "hello";
   const RequestId id = new_request_id();
-  auto results = run(engine, EngineRequest::Send{smtptest::account((*server)->starttls_port()), d, id});
+  auto results =
+      run(engine, EngineRequest::Send{smtptest::account((*server)->starttls_port()), d, id});
   ASSERT_EQ(results.size(), 2u);
   auto* sent = std::get_if<EngineResult::Sent>(&results[0].value);
   ASSERT_NE(sent, nullptr) << (std::holds_alternative<EngineResult::Failed>(results[0].value)
@@ -45,7 +46,8 @@ TEST(EngineSend, LiveBackendAnswersSentWithTheSizeTheServerReceived) {
   auto messages = (*server)->messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(sent->bytes, messages[0].data.size());
-  EXPECT_EQ(messages[0].rcpt_tos, (std::vector<std::string>{"bob@example.net", "erin@example.net"}));
+  EXPECT_EQ(messages[0].rcpt_tos,
+            (std::vector<std::string>{"bob@example.net", "erin@example.net"}));
   EXPECT_EQ(messages[0].data.find("erin@"), std::string::npos);
   auto* completed = std::get_if<EngineResult::Completed>(&results[1].value);
   ASSERT_NE(completed, nullptr);
@@ -74,7 +76,8 @@ TEST(EngineSend, OfflineBackendBuildsTheMessageAndReportsItsSize) {
   EXPECT_TRUE(failed->message.starts_with("SMTP is offline; validated ")) << failed->message;
   EXPECT_TRUE(failed->message.ends_with(" MIME bytes locally but did not send")) << failed->message;
 
-  d.attachments.push_back({"mail-attachment:blake3:" + std::string(64, '0'), "gone.pdf", "application/pdf", 10});
+  d.attachments.push_back(
+      {"mail-attachment:blake3:" + std::string(64, '0'), "gone.pdf", "application/pdf", 10});
   results = run(engine, EngineRequest::Send{smtptest::account(587), d, new_request_id()});
   failed = std::get_if<EngineResult::Failed>(&results[0].value);
   ASSERT_NE(failed, nullptr);

@@ -18,14 +18,16 @@ bool rerun_in_own_network() {
     ADD_FAILURE() << "cannot create a network namespace (unshare -n)";
     return true;
   }
-  const std::string cmd = "unshare -n sh -c 'ip link set lo up && ZARN_TEST_OWN_NETNS=1 exec \"" + self +
-                          "\" --gtest_filter=" + filter + "'";
+  const std::string cmd = "unshare -n sh -c 'ip link set lo up && ZARN_TEST_OWN_NETNS=1 exec \"" +
+                          self + "\" --gtest_filter=" + filter + "'";
   const int status = std::system(cmd.c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "inner run failed: " << cmd;
   return true;
 }
 
-void trust(const std::string& ca_file) { ::setenv("ZARN_MAIL_EXTRA_CA_FILE", ca_file.c_str(), 1); }
+void trust(const std::string& ca_file) {
+  ::setenv("ZARN_MAIL_EXTRA_CA_FILE", ca_file.c_str(), 1);
+}
 
 mail::AccountSettings account(std::uint16_t smtp_port, std::string password) {
   mail::AccountSettings s;

@@ -18,6 +18,7 @@ bool rerun_in_own_network();
 void trust(const std::string& ca_file);
 
 // A password account on localhost.
-mail::AccountSettings account(std::uint16_t smtp_port, std::string password = "correct horse battery");
+mail::AccountSettings account(std::uint16_t smtp_port,
+                              std::string password = "correct horse battery");
 
 }  // namespace smtptest

@@ -1,14 +1,15 @@
 // Submission against a real SMTP server (aiosmtpd) on loopback.
+#include "smtp/submission.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 #include "attach/attach.h"
 #include "compose/message.h"
-#include "fixture.h"
-#include "smtp/submission.h"
 #include "dovecot_server.h"
+#include "fixture.h"
 #include "smtp_server.h"
 
 namespace fs = std::filesystem;
@@ -33,8 +34,9 @@ DraftData sample_draft() {
   return d;
 }
 
-const std::vector<std::string> expected_recipients = {"bob@example.net", "carol@example.net", "dave@example.net",
-                                                      "bob@example.net", "erin@example.net"};
+const std::vector<std::string> expected_recipients = {"bob@example.net", "carol@example.net",
+                                                      "dave@example.net", "bob@example.net",
+                                                      "erin@example.net"};
 
 struct Built {
   DraftData draft;
@@ -150,8 +152,10 @@ TEST(SmtpSubmission, FailuresReadAsTheFixedSentences) {
 
   AccountSettings oauth = smtptest::account((*server)->starttls_port());
   oauth.auth = AuthKind::OAuth;
-  EXPECT_EQ(send_message(oauth, Credential{Credential::OAuth{"alice@example.org", "expired"}}, d, mime).error(),
-            "authentication failed — check the username and password");
+  EXPECT_EQ(
+      send_message(oauth, Credential{Credential::OAuth{"alice@example.org", "expired"}}, d, mime)
+          .error(),
+      "authentication failed — check the username and password");
 
   AccountSettings refused = smtptest::account(testsupport::closed_port());
   EXPECT_EQ(send_message(refused, password_credential(refused), d, mime).error(),
@@ -169,10 +173,11 @@ TEST(SmtpSubmission, FailuresReadAsTheFixedSentences) {
 
   DraftData nobody;
   nobody.to = "just some words";
-  EXPECT_EQ(send_message(smtptest::account((*server)->starttls_port()),
-                         password_credential(smtptest::account((*server)->starttls_port())), nobody, mime)
-                .error(),
-            "no valid recipients");
+  EXPECT_EQ(
+      send_message(smtptest::account((*server)->starttls_port()),
+                   password_credential(smtptest::account((*server)->starttls_port())), nobody, mime)
+          .error(),
+      "no valid recipients");
 
   // Without the test CA the server is not trusted.
   ::unsetenv("ZARN_MAIL_EXTRA_CA_FILE");
@@ -192,7 +197,8 @@ TEST(SmtpSubmission, OAuthAccountsAuthenticateWithXoauth2) {
   d.to = "bob@example.net";
   std::string mime;
   for (int i = 0; i < 32; ++i) mime += std::string(62, 'x') + "\r\n";  // 2048 bytes
-  auto sent = send_message(s, Credential{Credential::OAuth{"alice@example.org", "smtp-access-token"}}, d, mime);
+  auto sent = send_message(
+      s, Credential{Credential::OAuth{"alice@example.org", "smtp-access-token"}}, d, mime);
   ASSERT_TRUE(sent) << sent.error();
   EXPECT_EQ(*sent, 2048u);
   auto messages = (*server)->messages();

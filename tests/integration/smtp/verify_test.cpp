@@ -1,17 +1,18 @@
 // Account verification against a real Dovecot and a real SMTP server.
+#include "verify/verify.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 #include "accounts/secret_vault.h"
 #include "dovecot_server.h"
 #include "fixture.h"
 #include "smtp_server.h"
-#include "verify/verify.h"
 
 namespace fs = std::filesystem;
 using namespace mail;
@@ -47,7 +48,9 @@ std::unique_ptr<Servers> start_both(testsupport::SmtpServerOptions smtp_options 
   if (!smtp) return nullptr;
   s->imap = std::move(*imap);
   s->smtp = std::move(*smtp);
-  s->trust_file = (fs::temp_directory_path() / ("verify-trust-" + std::to_string(::getpid()) + ".pem")).string();
+  s->trust_file =
+      (fs::temp_directory_path() / ("verify-trust-" + std::to_string(::getpid()) + ".pem"))
+          .string();
   testsupport::combine_pem({s->imap->ca_file(), s->smtp->ca_file()}, s->trust_file);
   smtptest::trust(s->trust_file);
   return s;
@@ -87,10 +90,13 @@ TEST(AccountVerification, PlainOnlySmtpServerPassesVerificationThoughSubmissionW
 TEST(AccountVerification, OAuthAccountUsesTheStoredTokenOnBothServers) {
   auto s = start_both({.auth = "XOAUTH2"});
   ASSERT_TRUE(s);
-  const fs::path vault_dir = fs::temp_directory_path() / ("verify-vault-" + std::to_string(::getpid()));
+  const fs::path vault_dir =
+      fs::temp_directory_path() / ("verify-vault-" + std::to_string(::getpid()));
   fs::remove_all(vault_dir);
   auto vault = accounts::SecretVault::open_in(vault_dir);
-  vault.put(user, {"", oauth_tokens_to_json({token, "refresh", 3600, 1})});  // long expired: used as stored
+  vault.put(
+      user,
+      {"", oauth_tokens_to_json({token, "refresh", 3600, 1})});  // long expired: used as stored
   ASSERT_TRUE(vault.try_save());
   AccountSettings a = settings_for(*s, "");
   a.auth = AuthKind::OAuth;
@@ -126,8 +132,9 @@ TEST(AccountVerification, SmtpWithoutStartTlsOn587StyleSubmissionFails) {
   auto s = start_both({.starttls = false});
   ASSERT_TRUE(s);
   std::atomic<bool> cancel{false};
-  EXPECT_EQ(text(verify_account(settings_for(*s), cancel)),
-            "SMTP handshake failed: TLS/certificate error — the server's certificate wasn't trusted");
+  EXPECT_EQ(
+      text(verify_account(settings_for(*s), cancel)),
+      "SMTP handshake failed: TLS/certificate error — the server's certificate wasn't trusted");
 }
 
 TEST(AccountVerification, ServerThatNeverAnswersEndsTheImapCheckAtTheLimit) {
@@ -141,7 +148,8 @@ TEST(AccountVerification, ServerThatNeverAnswersEndsTheImapCheckAtTheLimit) {
   VerifyOptions options;
   options.limit = 1500ms;  // the product keeps 30 s
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(text(verify_account(a, cancel, options)), "IMAP login failed: Account verification timed out");
+  EXPECT_EQ(text(verify_account(a, cancel, options)),
+            "IMAP login failed: Account verification timed out");
   EXPECT_GE(std::chrono::steady_clock::now() - start, 1500ms);
 }
 

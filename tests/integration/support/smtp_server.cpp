@@ -17,7 +17,8 @@ namespace testsupport {
 namespace {
 
 std::string b64decode(const std::string& in) {
-  static const std::string chars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const std::string chars =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   unsigned val = 0;
   int bits = -8;
@@ -36,11 +37,16 @@ std::string b64decode(const std::string& in) {
 
 }  // namespace
 
-std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(SmtpServerOptions options) {
-  std::vector<std::string> args = {"python3", std::string(ZARN_SOURCE_DIR) + "/tests/servers/smtp_server.py",
-                                   "--auth", options.auth, "--user", options.user, "--password", options.password,
-                                   "--token", options.token, "--implicit-port", std::to_string(options.implicit_port),
-                                   "--starttls-port", std::to_string(options.starttls_port)};
+std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(
+    SmtpServerOptions options) {
+  std::vector<std::string> args = {
+      "python3",         std::string(ZARN_SOURCE_DIR) + "/tests/servers/smtp_server.py",
+      "--auth",          options.auth,
+      "--user",          options.user,
+      "--password",      options.password,
+      "--token",         options.token,
+      "--implicit-port", std::to_string(options.implicit_port),
+      "--starttls-port", std::to_string(options.starttls_port)};
   if (!options.starttls) args.push_back("--no-starttls");
   if (options.no_implicit) args.push_back("--no-implicit");
   if (options.no_starttls_port) args.push_back("--no-starttls-port");
@@ -81,8 +87,10 @@ std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(SmtpSe
   close(out_pipe[0]);
   try {
     auto j = nlohmann::json::parse(line);
-    if (!j.at("implicit_port").is_null()) server->implicit_port_ = j.at("implicit_port").get<std::uint16_t>();
-    if (!j.at("starttls_port").is_null()) server->starttls_port_ = j.at("starttls_port").get<std::uint16_t>();
+    if (!j.at("implicit_port").is_null())
+      server->implicit_port_ = j.at("implicit_port").get<std::uint16_t>();
+    if (!j.at("starttls_port").is_null())
+      server->starttls_port_ = j.at("starttls_port").get<std::uint16_t>();
     server->ca_file_ = j.at("ca_file").get<std::string>();
     server->capture_dir_ = j.at("capture_dir").get<std::string>();
   } catch (const std::exception&) {

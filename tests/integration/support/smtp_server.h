@@ -40,7 +40,8 @@ struct CapturedMessage {
 
 class SmtpServer {
  public:
-  static std::expected<std::unique_ptr<SmtpServer>, std::string> start(SmtpServerOptions options = {});
+  static std::expected<std::unique_ptr<SmtpServer>, std::string> start(
+      SmtpServerOptions options = {});
   ~SmtpServer();
   SmtpServer(const SmtpServer&) = delete;
   SmtpServer& operator=(const SmtpServer&) = delete;

@@ -1,12 +1,12 @@
 #include "attach/attach.h"
 
-#include <gtest/gtest.h>
-
-#include <csignal>
 #include <fcntl.h>
-#include <fstream>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <fstream>
 
 namespace fs = std::filesystem;
 using namespace mail;
@@ -53,9 +53,9 @@ TEST(SanitizeFilename, StagingFormTable) {
       {"   ", "attachment"},
       {"  spaced name.txt  ", "spaced name.txt"},
       {"tab\tand\nnewline\x7f.txt", "tabandnewline.txt"},
-      {"c1\xc2\x85\xc2\x9f.txt", "c1.txt"},              // U+0085, U+009F dropped
-      {"\x01 .. \x02", "attachment"},                     // a trimmed ".." after cleaning
-      {"bad\xff.txt", "bad\xef\xbf\xbd.txt"},             // invalid UTF-8 becomes U+FFFD
+      {"c1\xc2\x85\xc2\x9f.txt", "c1.txt"},    // U+0085, U+009F dropped
+      {"\x01 .. \x02", "attachment"},          // a trimmed ".." after cleaning
+      {"bad\xff.txt", "bad\xef\xbf\xbd.txt"},  // invalid UTF-8 becomes U+FFFD
   };
   for (const auto& k : cases) EXPECT_EQ(sanitize_filename(k.in, staging_name_limit), k.out) << k.in;
 
@@ -63,7 +63,8 @@ TEST(SanitizeFilename, StagingFormTable) {
   std::string long_name;
   for (int i = 0; i < 200; ++i) long_name += "é";
   EXPECT_EQ(sanitize_filename(long_name, staging_name_limit).size(), 360u);
-  EXPECT_EQ(sanitize_filename(std::string(179, 'a') + " b", staging_name_limit), std::string(179, 'a'));
+  EXPECT_EQ(sanitize_filename(std::string(179, 'a') + " b", staging_name_limit),
+            std::string(179, 'a'));
 }
 
 TEST(SanitizeFilename, SaveNameFormCountsUtf8BytesAndStopsBeforeTheCharacterThatWouldPass) {
@@ -85,7 +86,8 @@ TEST(Staging, ExactlyThirtyTwoMibStagesAndOneByteMoreIsRefused) {
   ASSERT_TRUE(staged) << staged.error();
   EXPECT_EQ(staged->size, 33554432u);
   EXPECT_EQ(staged->content_id, qdoc::identity_of(exact));
-  EXPECT_EQ(stage_bytes(exact + "y", "big.bin", store).error(), "attachments are limited to 32 MiB");
+  EXPECT_EQ(stage_bytes(exact + "y", "big.bin", store).error(),
+            "attachments are limited to 32 MiB");
 
   // The same through an opened file.
   const fs::path exact_file = dir.path / "exact.bin";
@@ -119,7 +121,8 @@ TEST(Staging, NonRegularFilesAndClosedDescriptorsAreRefusedAndTheFileIsClosed) {
   auto store = qdoc::BlobStore::open_in(dir.path / "blobs");
   const int dfd = ::open(dir.path.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(dfd, 0);
-  EXPECT_EQ(stage_from_file(dfd, "folder", store).error(), "the selected item is not a regular file");
+  EXPECT_EQ(stage_from_file(dfd, "folder", store).error(),
+            "the selected item is not a regular file");
   EXPECT_EQ(::fcntl(dfd, F_GETFD), -1);  // closed by stage_from_file
   auto bad = stage_from_file(-1, "x", store);
   ASSERT_FALSE(bad);
@@ -130,7 +133,8 @@ TEST(Staging, UnwritableStoreGivesTheRetainText) {
   TempDir dir("unwritable");
   std::ofstream(dir.path / "file") << "x";
   auto store = qdoc::BlobStore::open_in(dir.path / "file" / "blobs");  // under a file
-  EXPECT_EQ(stage_bytes("abc", "a.txt", store).error(), "could not retain attachment content for this draft");
+  EXPECT_EQ(stage_bytes("abc", "a.txt", store).error(),
+            "could not retain attachment content for this draft");
 }
 
 TEST(LoadForUse, PassesVerifiedContentAndNamesEachFault) {
@@ -146,13 +150,16 @@ TEST(LoadForUse, PassesVerifiedContentAndNamesEachFault) {
 
   DraftAttachment missing = *a;
   missing.content_id = qdoc::identity_of("never stored");
-  EXPECT_EQ(load_for_use(missing, store).error(), "attachment notes.txt is not available on this device yet");
+  EXPECT_EQ(load_for_use(missing, store).error(),
+            "attachment notes.txt is not available on this device yet");
 
   DraftAttachment wrong_size = *a;
   wrong_size.size = 3;
-  EXPECT_EQ(load_for_use(wrong_size, store).error(), "attachment notes.txt failed integrity validation");
+  EXPECT_EQ(load_for_use(wrong_size, store).error(),
+            "attachment notes.txt failed integrity validation");
 
-  std::ofstream(*store.path_of(a->content_id), std::ios::binary | std::ios::trunc) << "hello attachmenT";
+  std::ofstream(*store.path_of(a->content_id), std::ios::binary | std::ios::trunc)
+      << "hello attachmenT";
   EXPECT_EQ(load_for_use(*a, store).error(), "attachment notes.txt failed integrity validation");
 }
 
@@ -196,16 +203,20 @@ TEST(WriteSaved, OtherRefusalsInOrder) {
   TempDir dir("other");
   fs::create_directories(dir.path / "sub");
   std::ofstream(dir.path / "plain") << "x";
-  EXPECT_EQ(write_saved(dir.path / "sub", "x", "n").error(), "selected destination is not a regular file");
-  EXPECT_EQ(write_saved("relative-name.txt", "x", "n").error(), "selected destination has no parent folder");
+  EXPECT_EQ(write_saved(dir.path / "sub", "x", "n").error(),
+            "selected destination is not a regular file");
+  EXPECT_EQ(write_saved("relative-name.txt", "x", "n").error(),
+            "selected destination has no parent folder");
   auto missing = write_saved(dir.path / "missing" / "f.txt", "x", "n");
   ASSERT_FALSE(missing);
   EXPECT_TRUE(missing.error().starts_with("couldn’t inspect selected folder: ")) << missing.error();
   auto under_file = write_saved(dir.path / "plain" / "f.txt", "x", "n");
   ASSERT_FALSE(under_file);
-  EXPECT_TRUE(under_file.error().starts_with("couldn’t inspect selected destination: ")) << under_file.error();
-  EXPECT_EQ(write_saved(dir.path / "big", std::string(max_attachment_bytes + 1, 'a'), "big").error(),
-            "attachment exceeds the 33554432-byte save limit");
+  EXPECT_TRUE(under_file.error().starts_with("couldn’t inspect selected destination: "))
+      << under_file.error();
+  EXPECT_EQ(
+      write_saved(dir.path / "big", std::string(max_attachment_bytes + 1, 'a'), "big").error(),
+      "attachment exceeds the 33554432-byte save limit");
   EXPECT_FALSE(fs::exists(dir.path / "big"));
 }
 

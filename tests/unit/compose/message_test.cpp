@@ -1,13 +1,13 @@
 #include "compose/message.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <regex>
-#include <unistd.h>
 
 #include "attach/attach.h"
 
@@ -20,8 +20,9 @@ namespace {
 class MessageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("compose-test-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("compose-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     store_.emplace(qdoc::BlobStore::open_in(dir_ / "blobs"));
@@ -38,7 +39,8 @@ class MessageTest : public ::testing::Test {
   json read_back(const std::string& bytes) {
     const fs::path file = dir_ / "message.eml";
     std::ofstream(file, std::ios::binary) << bytes;
-    const std::string cmd = "/usr/bin/python3 '" ZARN_SOURCE_DIR "/tests/unit/compose/read_message.py' '" +
+    const std::string cmd = "/usr/bin/python3 '" ZARN_SOURCE_DIR
+                            "/tests/unit/compose/read_message.py' '" +
                             file.string() + "'";
     FILE* p = ::popen(cmd.c_str(), "r");
     std::string out;
@@ -88,8 +90,8 @@ TEST_F(MessageTest, PlainDraftIsOneUtf8TextPartWithTheHeadersInOrder) {
   d.body = "Hi Bob,\nnoon at the café?\n.\n";
   const std::string bytes = build({"ann@example.org", std::string("Ann Lee")}, d);
   const json r = read_back(bytes);
-  EXPECT_EQ(header_block(r),
-            (std::vector<std::string>{"From", "Subject", "To", "Message-ID", "Date", "MIME-Version"}));
+  EXPECT_EQ(header_block(r), (std::vector<std::string>{"From", "Subject", "To", "Message-ID",
+                                                       "Date", "MIME-Version"}));
   for (const auto& n : r["header_names"]) {
     const std::string s = n;
     EXPECT_TRUE(s == "From" || s == "Subject" || s == "To" || s == "Message-ID" || s == "Date" ||
@@ -109,7 +111,10 @@ TEST_F(MessageTest, PlainDraftIsOneUtf8TextPartWithTheHeadersInOrder) {
   EXPECT_TRUE(r["ascii_only"]);
   EXPECT_TRUE(r["tree"]["defects"].empty());
   const std::string date = r["headers"]["Date"];
-  EXPECT_TRUE(std::regex_match(date, std::regex(R"((Sun|Mon|Tue|Wed|Thu|Fri|Sat), [1-9]\d? (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{4} \d{2}:\d{2}:\d{2} \+0000)")))
+  EXPECT_TRUE(std::regex_match(
+      date,
+      std::regex(
+          R"((Sun|Mon|Tue|Wed|Thu|Fri|Sat), [1-9]\d? (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \d{4} \d{2}:\d{2}:\d{2} \+0000)")))
       << date;
   const std::string id = r["headers"]["Message-ID"];
   EXPECT_TRUE(std::regex_match(id, std::regex(R"(<[^@<>\s]+@[A-Za-z0-9._-]+>)"))) << id;
@@ -119,7 +124,9 @@ TEST_F(MessageTest, NonAsciiNamesAndSubjectsSurviveAndCcAppearsOnlyWhenParsed) {
   DraftData d;
   d.to = "\"Jörg Müller\" <joerg@example.de>; plain@example.org";
   d.cc = "Zoe, Ann <ann@example.org>";
-  d.subject = "Grüße aus Köln — 日本語のテスト and a rather long subject line that must be folded somewhere";
+  d.subject =
+      "Grüße aus Köln — 日本語のテスト and a rather long subject line that must be folded "
+      "somewhere";
   d.body = "body";
   const json r = read_back(build({"me@example.org", std::string("Renée O’Brien, Jr.")}, d));
   EXPECT_EQ(r["subject"], d.subject);
@@ -140,7 +147,8 @@ TEST_F(MessageTest, EmptySubjectEmptyDisplayNameAndSeparatorOnlyRecipients) {
   d.cc = ";";
   d.body = "";
   const json r = read_back(build({"me@example.org", std::nullopt}, d));
-  EXPECT_EQ(header_block(r), (std::vector<std::string>{"From", "Subject", "Message-ID", "Date", "MIME-Version"}));
+  EXPECT_EQ(header_block(r),
+            (std::vector<std::string>{"From", "Subject", "Message-ID", "Date", "MIME-Version"}));
   EXPECT_EQ(r["subject"], "");
   EXPECT_EQ(r["headers"]["From"], "me@example.org");
   EXPECT_EQ(r["tree"]["text"], "");
@@ -191,7 +199,8 @@ TEST_F(MessageTest, AttachmentsFollowTheAlternativeInDraftOrderWithTheirBytes) {
 
 TEST_F(MessageTest, PlainTextWithAttachmentAndInvitationIsMixed) {
   const std::string ics =
-      "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nSUMMARY:Planning\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+      "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nSUMMARY:Planning\r\nEND:VEVENT\r\nEND:"
+      "VCALENDAR\r\n";
   DraftData d;
   d.to = "bob@example.org";
   d.subject = "invite";
@@ -235,7 +244,8 @@ TEST_F(MessageTest, LineBreaksInRecipientsOrSubjectCannotAddHeaders) {
   d.body = "b";
   const json r = read_back(build({"me@example.org", std::string("Me\r\nBcc: spy4@evil.test")}, d));
   for (const auto& n : r["header_names"]) EXPECT_NE(n, "Bcc");
-  EXPECT_EQ(header_block(r), (std::vector<std::string>{"From", "Subject", "To", "Message-ID", "Date", "MIME-Version"}));
+  EXPECT_EQ(header_block(r), (std::vector<std::string>{"From", "Subject", "To", "Message-ID",
+                                                       "Date", "MIME-Version"}));
 }
 
 TEST_F(MessageTest, EveryMessageGetsItsOwnMessageId) {

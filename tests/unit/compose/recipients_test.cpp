@@ -25,9 +25,10 @@ TEST(ParseRecipients, Table) {
       {"  Bob   < bob@y.org >  trailing text", {addr("bob@y.org", "Bob")}},
       {"<solo@x.org>", {addr("solo@x.org")}},
       {"\"\" <q@x.org>", {addr("q@x.org")}},
-      {"Ann <ann@x.org", {addr("Ann <ann@x.org")}},          // "<" without ">" is taken whole
-      {"Ann > <ann@x.org", {addr("Ann > <ann@x.org")}},      // ">" only before the "<"
-      {"\"Lee, Ann\" <ann@x.org>", {addr("\"Lee"), addr("ann@x.org", "Ann")}},  // comma splits the name
+      {"Ann <ann@x.org", {addr("Ann <ann@x.org")}},      // "<" without ">" is taken whole
+      {"Ann > <ann@x.org", {addr("Ann > <ann@x.org")}},  // ">" only before the "<"
+      {"\"Lee, Ann\" <ann@x.org>",
+       {addr("\"Lee"), addr("ann@x.org", "Ann")}},  // comma splits the name
       {"free text, d@x.org", {addr("free text"), addr("d@x.org")}},
       {"Jörg <jörg@bücher.de>", {addr("jörg@bücher.de", "Jörg")}},
   };

@@ -1,18 +1,19 @@
 #include "qdoc/blobstore.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <fstream>
 #include <random>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 fs::path fresh_dir(const std::string& name) {
-  fs::path dir = fs::temp_directory_path() / ("qdoc-test-" + name + "-" + std::to_string(::getpid()));
+  fs::path dir =
+      fs::temp_directory_path() / ("qdoc-test-" + name + "-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;
@@ -62,7 +63,8 @@ TEST(Blake3, KnownDigestOfTheEmptyInput) {
 TEST(Identity, WellFormedOnlyWithPrefixAndSixtyFourHexDigits) {
   const std::string digest(64, 'a');
   EXPECT_EQ(qdoc::digest_of("mail-attachment:blake3:" + digest), digest);
-  EXPECT_EQ(qdoc::digest_of("mail-attachment:blake3:" + std::string(64, 'F')), std::string(64, 'f'));
+  EXPECT_EQ(qdoc::digest_of("mail-attachment:blake3:" + std::string(64, 'F')),
+            std::string(64, 'f'));
   EXPECT_FALSE(qdoc::digest_of("mail-attachment:blake3:" + std::string(63, 'a')));
   EXPECT_FALSE(qdoc::digest_of("mail-attachment:blake3:" + std::string(65, 'a')));
   EXPECT_FALSE(qdoc::digest_of("mail-attachment:blake3:" + std::string(63, 'a') + "g"));
@@ -130,5 +132,8 @@ TEST(BlobStore, DefaultRootFollowsXdgDataHome) {
   auto fallback = qdoc::default_root();
   ASSERT_TRUE(fallback);
   EXPECT_NE(fallback->string().find(".local/share/zarn/blobs"), std::string::npos);
-  if (old) ::setenv("XDG_DATA_HOME", saved.c_str(), 1); else ::unsetenv("XDG_DATA_HOME");
+  if (old)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
 }

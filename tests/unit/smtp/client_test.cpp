@@ -17,7 +17,7 @@ struct Script {
 };
 
 struct Outcome {
-  std::string written;              // everything the client wrote
+  std::string written;  // everything the client wrote
   std::optional<std::string> error;
   bool noop_accepted = true;
   int tls_starts = 0;
@@ -76,7 +76,8 @@ ClientOptions submission(std::string_view message) {
   o.tls = TlsMode::StartTls;
   o.credentials = Credentials{"alice", "s3cret"};
   o.mechanisms = {Mechanism::Login};
-  o.envelope = Envelope{"alice@example.org", {"bob@example.org", "carol@example.org", "bob@example.org"}};
+  o.envelope =
+      Envelope{"alice@example.org", {"bob@example.org", "carol@example.org", "bob@example.org"}};
   o.message = message;
   return o;
 }
@@ -93,7 +94,8 @@ TEST(SmtpClient, SubmissionOverStartTlsWithLoginSendsEveryRecipientAndTheStuffed
       {"AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n"},
       {"YWxpY2U=\r\n", "334 UGFzc3dvcmQ6\r\n"},
       {"czNjcmV0\r\n", "235 2.7.0 ok\r\n"},
-      {"MAIL FROM:<alice@example.org> SIZE=" + std::to_string(message.size()) + "\r\n", "250 ok\r\n"},
+      {"MAIL FROM:<alice@example.org> SIZE=" + std::to_string(message.size()) + "\r\n",
+       "250 ok\r\n"},
       {"RCPT TO:<bob@example.org>\r\n", "250 ok\r\n"},
       {"RCPT TO:<carol@example.org>\r\n", "250 ok\r\n"},
       {"RCPT TO:<bob@example.org>\r\n", "250 ok\r\n"},
@@ -281,8 +283,11 @@ TEST(SmtpClient, RefusedNoopMarksTheSessionAndQuitErrorsFailOnlyWhenAsked) {
   {
     Client c(o);
     Script s{{{"EHLO client.test\r\n", ehlo_tls},
-              {"AUTH LOGIN\r\n", "334 x\r\n"}, {"YWxpY2U=\r\n", "334 y\r\n"}, {"czNjcmV0\r\n", "235 ok\r\n"},
-              {"NOOP\r\n", "502 no\r\n"}, {"QUIT\r\n", "221 bye\r\n"}}};
+              {"AUTH LOGIN\r\n", "334 x\r\n"},
+              {"YWxpY2U=\r\n", "334 y\r\n"},
+              {"czNjcmV0\r\n", "235 ok\r\n"},
+              {"NOOP\r\n", "502 no\r\n"},
+              {"QUIT\r\n", "221 bye\r\n"}}};
     auto out = play(c, "220 hi\r\n", s);
     EXPECT_FALSE(out.error);
     EXPECT_FALSE(out.noop_accepted);
@@ -290,8 +295,11 @@ TEST(SmtpClient, RefusedNoopMarksTheSessionAndQuitErrorsFailOnlyWhenAsked) {
   {
     Client c(o);
     Script s{{{"EHLO client.test\r\n", ehlo_tls},
-              {"AUTH LOGIN\r\n", "334 x\r\n"}, {"YWxpY2U=\r\n", "334 y\r\n"}, {"czNjcmV0\r\n", "235 ok\r\n"},
-              {"NOOP\r\n", "250 ok\r\n"}, {"QUIT\r\n", "500 what\r\n"}}};
+              {"AUTH LOGIN\r\n", "334 x\r\n"},
+              {"YWxpY2U=\r\n", "334 y\r\n"},
+              {"czNjcmV0\r\n", "235 ok\r\n"},
+              {"NOOP\r\n", "250 ok\r\n"},
+              {"QUIT\r\n", "500 what\r\n"}}};
     auto out = play(c, "220 hi\r\n", s);
     EXPECT_EQ(out.error, "QUIT failed: 500 what");
   }
@@ -302,7 +310,9 @@ TEST(SmtpClient, MessageOverTheAdvertisedSizeIsNotSent) {
   o.tls = TlsMode::Implicit;
   Client c(o);
   Script s{{{"EHLO client.test\r\n", ehlo_tls},
-            {"AUTH LOGIN\r\n", "334 x\r\n"}, {"YWxpY2U=\r\n", "334 y\r\n"}, {"czNjcmV0\r\n", "235 ok\r\n"}}};
+            {"AUTH LOGIN\r\n", "334 x\r\n"},
+            {"YWxpY2U=\r\n", "334 y\r\n"},
+            {"czNjcmV0\r\n", "235 ok\r\n"}}};
   auto out = play(c, "220 hi\r\n", s);
   ASSERT_TRUE(out.error);
   EXPECT_NE(out.error->find("larger than the SMTP server accepts"), std::string::npos);
@@ -344,7 +354,9 @@ TEST(SmtpClient, LargeMessagesAreSentInPiecesThatAddUpToTheEncodedMessage) {
   o.envelope->recipients = {"bob@example.org"};
   Client c(o);
   Script s{{{"EHLO client.test\r\n", "250-mx\r\n250 AUTH LOGIN\r\n"},
-            {"AUTH LOGIN\r\n", "334 x\r\n"}, {"YWxpY2U=\r\n", "334 y\r\n"}, {"czNjcmV0\r\n", "235 ok\r\n"},
+            {"AUTH LOGIN\r\n", "334 x\r\n"},
+            {"YWxpY2U=\r\n", "334 y\r\n"},
+            {"czNjcmV0\r\n", "235 ok\r\n"},
             {"MAIL FROM:<alice@example.org>\r\n", "250 ok\r\n"},
             {"RCPT TO:<bob@example.org>\r\n", "250 ok\r\n"},
             {"DATA\r\n", "354 go\r\n"},

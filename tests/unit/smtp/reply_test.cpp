@@ -6,13 +6,14 @@ using mail::smtp::parse_replies;
 using mail::smtp::ReplyParser;
 
 TEST(SmtpReply, MultiLineReplyKeepsEveryLineAndTheEnhancedCode) {
-  auto r = parse_replies("250-mx.example.org greets you\r\n250-SIZE 1000\r\n250 AUTH LOGIN PLAIN\r\n"
-                         "535 5.7.8 Authentication credentials invalid\r\n");
+  auto r = parse_replies(
+      "250-mx.example.org greets you\r\n250-SIZE 1000\r\n250 AUTH LOGIN PLAIN\r\n"
+      "535 5.7.8 Authentication credentials invalid\r\n");
   ASSERT_TRUE(r) << r.error();
   ASSERT_EQ(r->size(), 2u);
   EXPECT_EQ((*r)[0].code, 250);
   EXPECT_EQ((*r)[0].lines, (std::vector<std::string>{"mx.example.org greets you", "SIZE 1000",
-                                                      "AUTH LOGIN PLAIN"}));
+                                                     "AUTH LOGIN PLAIN"}));
   EXPECT_EQ((*r)[1].to_string(), "535 5.7.8 Authentication credentials invalid");
 }
 
@@ -40,12 +41,12 @@ TEST(SmtpReply, RepliesSplitAtAnyByteAreReassembled) {
 
 TEST(SmtpReply, MalformedInputIsAnErrorNotAReply) {
   const char* bad[] = {
-      "hello\r\n",                  // no code
-      "25\r\n",                     // short code
-      "250x ok\r\n",                // bad separator
-      "650 out of range\r\n",       // first digit outside 2..5
-      "250-one\r\n251 two\r\n",     // codes differ within one reply
-      "250 a\0b\r\n",               // NUL in text (length fixed below)
+      "hello\r\n",               // no code
+      "25\r\n",                  // short code
+      "250x ok\r\n",             // bad separator
+      "650 out of range\r\n",    // first digit outside 2..5
+      "250-one\r\n251 two\r\n",  // codes differ within one reply
+      "250 a\0b\r\n",            // NUL in text (length fixed below)
   };
   for (std::string_view b : bad) {
     std::string input(b);

@@ -36,14 +36,17 @@ TEST(BuildEnvelope, EntriesThatAreNotPlainAddressesAreLeftOut) {
   ASSERT_TRUE(e);
   EXPECT_EQ(e->recipients, std::vector<std::string>{"d@x.org"});
   // CR/LF inside an entry can never become part of a command.
-  e = build_envelope(account("me@example.org"), draft("d@x.org\r\nRCPT TO:evil@y.org, e@x.org", "", ""));
+  e = build_envelope(account("me@example.org"),
+                     draft("d@x.org\r\nRCPT TO:evil@y.org, e@x.org", "", ""));
   ASSERT_TRUE(e);
   EXPECT_EQ(e->recipients, std::vector<std::string>{"e@x.org"});
 }
 
 TEST(BuildEnvelope, FailureTexts) {
-  EXPECT_EQ(build_envelope(account("me@example.org"), draft("free text", "", "")).error(), "no valid recipients");
-  EXPECT_EQ(build_envelope(account("me@example.org"), draft(",;", " ", "")).error(), "no valid recipients");
+  EXPECT_EQ(build_envelope(account("me@example.org"), draft("free text", "", "")).error(),
+            "no valid recipients");
+  EXPECT_EQ(build_envelope(account("me@example.org"), draft(",;", " ", "")).error(),
+            "no valid recipients");
   auto bad = build_envelope(account("Me <me@example.org>"), draft("a@x.org", "", ""));
   ASSERT_FALSE(bad);
   EXPECT_TRUE(bad.error().starts_with("invalid From address: ")) << bad.error();

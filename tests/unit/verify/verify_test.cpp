@@ -3,9 +3,9 @@
 #include "verify/verify.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 #include "accounts/secret_vault.h"
 
@@ -62,13 +62,17 @@ TEST(VerificationCredential, PasswordAndStoredTokenCasesTable) {
   AccountSettings oauth = settings();
   oauth.auth = AuthKind::OAuth;
   oauth.password.clear();
-  EXPECT_EQ(verification_credential(oauth, options).error(), "sign in first — no OAuth token stored yet");
+  EXPECT_EQ(verification_credential(oauth, options).error(),
+            "sign in first — no OAuth token stored yet");
   vault.put("ann@example.org", {"a password", std::nullopt});
-  EXPECT_EQ(verification_credential(oauth, options).error(), "stored credential is not an OAuth token");
+  EXPECT_EQ(verification_credential(oauth, options).error(),
+            "stored credential is not an OAuth token");
   vault.put("ann@example.org", {"", std::string("{\"not\":\"tokens\"}")});
-  EXPECT_EQ(verification_credential(oauth, options).error(), "stored credential is not an OAuth token");
+  EXPECT_EQ(verification_credential(oauth, options).error(),
+            "stored credential is not an OAuth token");
   vault.put("ann@example.org", {"", oauth_tokens_to_json({"", "r", 10, 1})});
-  EXPECT_EQ(verification_credential(oauth, options).error(), "stored OAuth token is empty; sign in again");
+  EXPECT_EQ(verification_credential(oauth, options).error(),
+            "stored OAuth token is empty; sign in again");
   // An expired token is used as stored, never refreshed here.
   vault.put("ann@example.org", {"", oauth_tokens_to_json({"old-token", "r", 10, 1})});
   auto t = verification_credential(oauth, options);
@@ -84,7 +88,8 @@ TEST(VerifyAccount, StopsBeforeAnyConnectionWithTheRightText) {
 
   AccountSettings no_pw = settings();
   no_pw.password.clear();
-  EXPECT_EQ(text(verify_account(no_pw, cancel)), "IMAP login failed: enter a password to verify the account");
+  EXPECT_EQ(text(verify_account(no_pw, cancel)),
+            "IMAP login failed: enter a password to verify the account");
 
   std::atomic<bool> cancelled{true};
   EXPECT_EQ(text(verify_account(settings(), cancelled)), "Account verification cancelled");

@@ -5,16 +5,16 @@
 
 #include <expected>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "state/account_settings.h"
 
 namespace cli {
 
-inline std::expected<mail::AccountSettings, std::string> read_account_file(const std::string& path) {
+inline std::expected<mail::AccountSettings, std::string> read_account_file(
+    const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::unexpected("cannot open " + path);
   std::ostringstream buf;
@@ -24,7 +24,8 @@ inline std::expected<mail::AccountSettings, std::string> read_account_file(const
   mail::AccountSettings settings = stored->settings;
   auto j = nlohmann::json::parse(buf.str(), nullptr, false);
   if (j.is_object() && j.contains("password")) {
-    if (!j["password"].is_string()) return std::unexpected(std::string("\"password\" must be a string"));
+    if (!j["password"].is_string())
+      return std::unexpected(std::string("\"password\" must be a string"));
     settings.password = j["password"].get<std::string>();
   }
   return settings;

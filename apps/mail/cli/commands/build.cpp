@@ -4,9 +4,8 @@
 
 #include <fstream>
 #include <iostream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "command.h"
 #include "compose/message.h"

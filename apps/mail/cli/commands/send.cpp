@@ -5,9 +5,8 @@
 
 #include <fstream>
 #include <iostream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "account_file.h"
 #include "command.h"
@@ -74,7 +73,8 @@ int run_send(std::span<const std::string> args) {
   while (auto result = engine.wait()) {
     std::cout << result_json(*result).dump() << "\n" << std::flush;
     if (std::holds_alternative<mail::EngineResult::Failed>(result->value)) failed = true;
-    if (std::holds_alternative<mail::EngineResult::Completed>(result->value) && result->id() == id) break;
+    if (std::holds_alternative<mail::EngineResult::Completed>(result->value) && result->id() == id)
+      break;
   }
   return failed ? 1 : 0;
 }

@@ -2,12 +2,13 @@
 // SMTP servers as the setup sheet does and prints "verified" or the failure.
 //   exit 0: verified; 1: failed; 2: usage or unreadable account.
 
+#include "verify/verify.h"
+
 #include <atomic>
 #include <iostream>
 
 #include "account_file.h"
 #include "command.h"
-#include "verify/verify.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "atomic_file/atomic_file.h"
 #include "attach/attach.h"
@@ -31,7 +32,8 @@ std::expected<DraftAttachment, std::string> stage_from_file(int fd, std::string_
     return std::unexpected(std::string("could not inspect selected file: ") +
                            std::strerror(fd < 0 ? EBADF : errno));
   }
-  if (!S_ISREG(st.st_mode)) return std::unexpected(std::string("the selected item is not a regular file"));
+  if (!S_ISREG(st.st_mode))
+    return std::unexpected(std::string("the selected item is not a regular file"));
   if (static_cast<std::uint64_t>(st.st_size) > max_attachment_bytes) {
     return std::unexpected(std::string(limit_text));
   }
@@ -71,7 +73,8 @@ std::expected<DraftAttachment, std::string> stage_bytes(std::string_view bytes,
     return std::unexpected(std::string("could not retain attachment content for this draft"));
   }
   auto back = store.get(*id, max_attachment_bytes);
-  if (!back || back->size() != bytes.size() || *back != bytes || !qdoc::BlobStore::verify(*id, *back)) {
+  if (!back || back->size() != bytes.size() || *back != bytes ||
+      !qdoc::BlobStore::verify(*id, *back)) {
     return std::unexpected(std::string("attachment content failed integrity verification"));
   }
   DraftAttachment record;
@@ -111,16 +114,21 @@ std::expected<void, std::string> write_saved(const std::filesystem::path& destin
   }
   struct stat st {};
   if (::lstat(destination.c_str(), &st) == 0) {
-    if (S_ISLNK(st.st_mode)) return std::unexpected(std::string("refusing to overwrite a symbolic-link destination"));
-    if (!S_ISREG(st.st_mode)) return std::unexpected(std::string("selected destination is not a regular file"));
+    if (S_ISLNK(st.st_mode))
+      return std::unexpected(std::string("refusing to overwrite a symbolic-link destination"));
+    if (!S_ISREG(st.st_mode))
+      return std::unexpected(std::string("selected destination is not a regular file"));
   } else if (errno != ENOENT) {
-    return std::unexpected(std::string("couldn’t inspect selected destination: ") + std::strerror(errno));
+    return std::unexpected(std::string("couldn’t inspect selected destination: ") +
+                           std::strerror(errno));
   }
   const std::filesystem::path parent = destination.parent_path();
-  if (parent.empty()) return std::unexpected(std::string("selected destination has no parent folder"));
+  if (parent.empty())
+    return std::unexpected(std::string("selected destination has no parent folder"));
   struct stat pst {};
   if (::lstat(parent.c_str(), &pst) != 0) {
-    return std::unexpected(std::string("couldn’t inspect selected folder: ") + std::strerror(errno));
+    return std::unexpected(std::string("couldn’t inspect selected folder: ") +
+                           std::strerror(errno));
   }
   if (!S_ISDIR(pst.st_mode)) {
     return std::unexpected(std::string("selected destination is outside a regular folder"));

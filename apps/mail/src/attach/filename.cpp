@@ -17,10 +17,19 @@ std::vector<char32_t> decode(std::string_view s) {
     const auto b0 = static_cast<unsigned char>(s[i]);
     int len = 0;
     char32_t cp = 0;
-    if (b0 < 0x80) { len = 1; cp = b0; }
-    else if (b0 >= 0xC2 && b0 <= 0xDF) { len = 2; cp = b0 & 0x1F; }
-    else if (b0 >= 0xE0 && b0 <= 0xEF) { len = 3; cp = b0 & 0x0F; }
-    else if (b0 >= 0xF0 && b0 <= 0xF4) { len = 4; cp = b0 & 0x07; }
+    if (b0 < 0x80) {
+      len = 1;
+      cp = b0;
+    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+      len = 2;
+      cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+      len = 3;
+      cp = b0 & 0x0F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+      len = 4;
+      cp = b0 & 0x07;
+    }
     bool ok = len > 0 && i + static_cast<std::size_t>(len) <= s.size();
     for (int k = 1; ok && k < len; ++k) {
       const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
@@ -64,13 +73,15 @@ void append_utf8(std::string& out, char32_t c) {
   }
 }
 
-bool is_control(char32_t c) { return c <= 0x1F || (c >= 0x7F && c <= 0x9F); }
+bool is_control(char32_t c) {
+  return c <= 0x1F || (c >= 0x7F && c <= 0x9F);
+}
 
 // Unicode White_Space.
 bool is_space(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 std::vector<char32_t> last_component(std::string_view name) {

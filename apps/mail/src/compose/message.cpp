@@ -48,8 +48,8 @@ std::string without_controls(std::string_view s) {
 InternetAddress* mailbox(const std::optional<std::string>& name, std::string_view email) {
   const std::string clean_email = without_controls(email);
   const std::string clean_name = name ? without_controls(*name) : std::string();
-  InternetAddress* ia =
-      internet_address_mailbox_new(clean_name.empty() ? nullptr : clean_name.c_str(), clean_email.c_str());
+  InternetAddress* ia = internet_address_mailbox_new(
+      clean_name.empty() ? nullptr : clean_name.c_str(), clean_email.c_str());
   internet_address_set_charset(ia, "utf-8");
   return ia;
 }
@@ -83,7 +83,8 @@ struct Borrowed {
 void set_content(GMimePart* part, std::string_view bytes, Borrowed& borrowed) {
   GMimeStream* stream = borrowed_stream(bytes);
   borrowed.arrays.push_back(g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream)));
-  GMimeDataWrapper* wrapper = g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
+  GMimeDataWrapper* wrapper =
+      g_mime_data_wrapper_new_with_stream(stream, GMIME_CONTENT_ENCODING_DEFAULT);
   g_mime_part_set_content(part, wrapper);
   g_object_unref(wrapper);
   g_object_unref(stream);
@@ -99,8 +100,8 @@ GMimeObject* text_part(const char* subtype, std::string_view text, Borrowed& bor
   return GMIME_OBJECT(part);
 }
 
-GMimeObject* attachment_part(std::string_view type, std::string_view filename, std::string_view content,
-                             Borrowed& borrowed) {
+GMimeObject* attachment_part(std::string_view type, std::string_view filename,
+                             std::string_view content, Borrowed& borrowed) {
   GMimePart* part = g_mime_part_new();
   GMimeContentType* ct = g_mime_content_type_parse(nullptr, std::string(type).c_str());
   g_mime_object_set_content_type(GMIME_OBJECT(part), ct);
@@ -134,8 +135,8 @@ std::string format_message_date(std::time_t t) {
   std::tm tm{};
   ::gmtime_r(&t, &tm);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%s, %d %s %04d %02d:%02d:%02d +0000", days[tm.tm_wday], tm.tm_mday,
-                months[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
+  std::snprintf(buf, sizeof buf, "%s, %d %s %04d %02d:%02d:%02d +0000", days[tm.tm_wday],
+                tm.tm_mday, months[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min, tm.tm_sec);
   return buf;
 }
 
@@ -184,7 +185,8 @@ std::expected<GByteArray*, std::string> write_message(const Address& sender, con
 
   {
     InternetAddress* from = mailbox(sender.name, sender.email);
-    internet_address_list_add(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_FROM), from);
+    internet_address_list_add(g_mime_message_get_addresses(message.get(), GMIME_ADDRESS_TYPE_FROM),
+                              from);
     g_object_unref(from);
   }
   g_mime_message_set_subject(message.get(), draft.subject.c_str(), "utf-8");
@@ -209,8 +211,8 @@ std::expected<GByteArray*, std::string> write_message(const Address& sender, con
     GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
     g_mime_multipart_add(mixed, body.get());
     for (std::size_t i = 0; i < draft.attachments.size(); ++i) {
-      GPtr<GMimeObject> part(attachment_part(draft.attachments[i].mime, draft.attachments[i].filename,
-                                             contents[i], borrowed));
+      GPtr<GMimeObject> part(attachment_part(draft.attachments[i].mime,
+                                             draft.attachments[i].filename, contents[i], borrowed));
       g_mime_multipart_add(mixed, part.get());
     }
     if (draft.calendar_ics) {
@@ -224,10 +226,12 @@ std::expected<GByteArray*, std::string> write_message(const Address& sender, con
 
   // Room for base64 of every attachment up front, so the buffer does not
   // grow by copying.
-  std::size_t estimate = 64 * 1024 + draft.body.size() * 3 + (draft.html_body ? draft.html_body->size() * 3 : 0);
+  std::size_t estimate =
+      64 * 1024 + draft.body.size() * 3 + (draft.html_body ? draft.html_body->size() * 3 : 0);
   for (const auto& c : contents) estimate += c.size() / 57 * 78 + 80;
   if (draft.calendar_ics) estimate += draft.calendar_ics->size() / 57 * 78 + 80;
-  GByteArray* array = g_byte_array_sized_new(static_cast<guint>(std::min<std::size_t>(estimate, G_MAXUINT)));
+  GByteArray* array =
+      g_byte_array_sized_new(static_cast<guint>(std::min<std::size_t>(estimate, G_MAXUINT)));
   GPtr<GMimeStream> out(g_mime_stream_mem_new_with_byte_array(array));
   g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(out.get()), FALSE);
   GMimeFormatOptions* options = g_mime_format_options_clone(nullptr);

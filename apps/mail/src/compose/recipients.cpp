@@ -5,7 +5,9 @@
 namespace mail {
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
@@ -20,8 +22,8 @@ std::vector<Address> parse_recipients(std::string_view text) {
   std::size_t start = 0;
   while (start <= text.size()) {
     const std::size_t sep = text.find_first_of(",;", start);
-    const std::string_view piece =
-        trim(text.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start));
+    const std::string_view piece = trim(
+        text.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start));
     if (!piece.empty()) {
       const std::size_t lt = piece.find('<');
       const std::size_t gt = lt == std::string_view::npos ? lt : piece.find('>', lt + 1);

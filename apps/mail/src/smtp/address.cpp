@@ -7,8 +7,24 @@ bool is_atext(unsigned char c) {
   if (c >= 0x80) return true;  // UTF-8 (RFC 6531)
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+': case '-':
-    case '/': case '=': case '?': case '^': case '_': case '`': case '{': case '|': case '}':
+    case '!':
+    case '#':
+    case '$':
+    case '%':
+    case '&':
+    case '\'':
+    case '*':
+    case '+':
+    case '-':
+    case '/':
+    case '=':
+    case '?':
+    case '^':
+    case '_':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
     case '~':
       return true;
     default:
@@ -46,8 +62,8 @@ bool quoted_local(std::string_view s) {
 }
 
 bool is_label_char(unsigned char c) {
-  return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-         (c >= '0' && c <= '9') || c == '-';
+  return c >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '-';
 }
 
 bool valid_domain(std::string_view d) {
@@ -63,7 +79,8 @@ bool valid_domain(std::string_view d) {
   while (start <= d.size()) {
     std::size_t dot = d.find('.', start);
     std::string_view label = d.substr(start, dot == std::string_view::npos ? d.npos : dot - start);
-    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-')
+      return false;
     if (dot == std::string_view::npos) break;
     start = dot + 1;
   }

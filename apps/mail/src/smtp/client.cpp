@@ -31,8 +31,8 @@ std::string base64(std::string_view in) {
     out += table[(v >> 12) & 63];
     out += "==";
   } else if (i + 2 == in.size()) {
-    const unsigned v = (static_cast<unsigned char>(in[i]) << 16) |
-                       (static_cast<unsigned char>(in[i + 1]) << 8);
+    const unsigned v =
+        (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8);
     out += table[(v >> 18) & 63];
     out += table[(v >> 12) & 63];
     out += table[(v >> 6) & 63];
@@ -66,9 +66,12 @@ std::vector<std::string_view> words(std::string_view s) {
 
 std::string_view mechanism_name(Mechanism m) {
   switch (m) {
-    case Mechanism::Plain: return "PLAIN";
-    case Mechanism::Login: return "LOGIN";
-    case Mechanism::XOAuth2: return "XOAUTH2";
+    case Mechanism::Plain:
+      return "PLAIN";
+    case Mechanism::Login:
+      return "LOGIN";
+    case Mechanism::XOAuth2:
+      return "XOAUTH2";
   }
   return "";
 }
@@ -156,9 +159,13 @@ std::string encode_data(std::string_view message) {
 
 Client::Client(ClientOptions options) : opt_(std::move(options)) {}
 
-void Client::receive(std::string_view bytes) { parser_.feed(bytes); }
+void Client::receive(std::string_view bytes) {
+  parser_.feed(bytes);
+}
 
-void Client::closed() { closed_ = true; }
+void Client::closed() {
+  closed_ = true;
+}
 
 void Client::fail(std::string text) {
   state_ = State::Failed;

@@ -52,8 +52,8 @@ struct Envelope {
 
 // What the server said it supports in its EHLO reply (RFC 5321 §4.1.1.1).
 struct Capabilities {
-  std::set<std::string> keywords;         // upper-cased: "STARTTLS", "PIPELINING" …
-  std::set<std::string> auth_mechanisms;  // upper-cased, from "AUTH …" and "AUTH=…"
+  std::set<std::string> keywords;           // upper-cased: "STARTTLS", "PIPELINING" …
+  std::set<std::string> auth_mechanisms;    // upper-cased, from "AUTH …" and "AUTH=…"
   std::optional<std::uint64_t> size_limit;  // "SIZE n" with n > 0
 
   [[nodiscard]] bool has(std::string_view keyword) const;
@@ -121,9 +121,26 @@ class Client {
 
  private:
   enum class State {
-    Greeting, Ehlo, StartTlsReply, AwaitTls, EhloTls,
-    AuthPlain, AuthLoginUser, AuthLoginPass, AuthLoginDone, AuthXOAuth2, AuthXOAuth2Error,
-    MailFrom, RcptTo, Data, Body, DataEnd, Noop, Quit, Done, Failed,
+    Greeting,
+    Ehlo,
+    StartTlsReply,
+    AwaitTls,
+    EhloTls,
+    AuthPlain,
+    AuthLoginUser,
+    AuthLoginPass,
+    AuthLoginDone,
+    AuthXOAuth2,
+    AuthXOAuth2Error,
+    MailFrom,
+    RcptTo,
+    Data,
+    Body,
+    DataEnd,
+    Noop,
+    Quit,
+    Done,
+    Failed,
   };
 
   void on_reply(const Reply& reply);

@@ -1,5 +1,8 @@
 #include "smtp/session.h"
 
+#include <unistd.h>
+
+#include <array>
 #include <asio/connect.hpp>
 #include <asio/experimental/as_tuple.hpp>
 #include <asio/experimental/awaitable_operators.hpp>
@@ -8,8 +11,6 @@
 #include <asio/steady_timer.hpp>
 #include <asio/use_awaitable.hpp>
 #include <asio/write.hpp>
-#include <array>
-#include <unistd.h>
 
 #include "tls/client_context.h"
 
@@ -40,9 +41,9 @@ std::string default_helo_name() {
   return name;
 }
 
-asio::awaitable<std::expected<Client::Done, std::string>> converse(std::string host, std::uint16_t port,
-                                                                   std::shared_ptr<asio::ssl::context> tls,
-                                                                   ClientOptions options, SessionLimits limits) {
+asio::awaitable<std::expected<Client::Done, std::string>> converse(
+    std::string host, std::uint16_t port, std::shared_ptr<asio::ssl::context> tls,
+    ClientOptions options, SessionLimits limits) {
   auto ex = co_await asio::this_coro::executor;
   asio::steady_timer timer(ex);
 
@@ -88,20 +89,23 @@ asio::awaitable<std::expected<Client::Done, std::string>> converse(std::string h
     if (auto* w = std::get_if<Client::Write>(&step)) {
       timer.expires_after(limits.response);
       auto data = asio::buffer(w->bytes.data(), w->bytes.size());
-      auto written = secure ? co_await (asio::async_write(stream, data, use_tuple) || timer.async_wait(use_tuple))
+      auto written = secure ? co_await (asio::async_write(stream, data, use_tuple) ||
+                                        timer.async_wait(use_tuple))
                             : co_await (asio::async_write(stream.next_layer(), data, use_tuple) ||
                                         timer.async_wait(use_tuple));
       if (written.index() == 1) co_return std::unexpected(std::string(timed_out_text));
       if (auto ec = std::get<0>(std::get<0>(written)); ec) {
-        if (is_closed(ec)) co_return std::unexpected(std::string("connection closed by the SMTP server"));
+        if (is_closed(ec))
+          co_return std::unexpected(std::string("connection closed by the SMTP server"));
         co_return std::unexpected(ec.message());
       }
     } else if (std::holds_alternative<Client::Read>(step)) {
       timer.expires_after(limits.response);
       auto data = asio::buffer(buffer.data(), buffer.size());
-      auto got = secure ? co_await (stream.async_read_some(data, use_tuple) || timer.async_wait(use_tuple))
-                        : co_await (stream.next_layer().async_read_some(data, use_tuple) ||
-                                    timer.async_wait(use_tuple));
+      auto got =
+          secure ? co_await (stream.async_read_some(data, use_tuple) || timer.async_wait(use_tuple))
+                 : co_await (stream.next_layer().async_read_some(data, use_tuple) ||
+                             timer.async_wait(use_tuple));
       if (got.index() == 1) co_return std::unexpected(std::string(timed_out_text));
       auto [ec, n] = std::get<0>(got);
       if (n > 0) client.receive(std::string_view(buffer.data(), n));

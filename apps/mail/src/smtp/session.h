@@ -24,9 +24,9 @@ inline constexpr std::string_view timed_out_text = "timed out waiting for the SM
 
 // The conversation's outcome, or the raw error text of whatever failed
 // (system, TLS or SMTP); callers word it for the user.
-asio::awaitable<std::expected<Client::Done, std::string>> converse(std::string host, std::uint16_t port,
-                                                                   std::shared_ptr<asio::ssl::context> tls,
-                                                                   ClientOptions options, SessionLimits limits = {});
+asio::awaitable<std::expected<Client::Done, std::string>> converse(
+    std::string host, std::uint16_t port, std::shared_ptr<asio::ssl::context> tls,
+    ClientOptions options, SessionLimits limits = {});
 
 // The name this client gives in EHLO: the machine's host name when it is a
 // plain DNS name, else "localhost".

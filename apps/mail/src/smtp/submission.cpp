@@ -14,7 +14,9 @@ namespace mail {
 namespace {
 
 std::string_view trim(std::string_view s) {
-  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+  auto space = [](char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  };
   while (!s.empty() && space(s.front())) s.remove_prefix(1);
   while (!s.empty() && space(s.back())) s.remove_suffix(1);
   return s;
@@ -32,27 +34,32 @@ SmtpEndpoint smtp_endpoint(const AccountSettings& settings) {
 }
 
 smtp::Credentials smtp_credentials(const Credential& credential) {
-  if (auto* p = std::get_if<Credential::Password>(&credential.value)) return {p->login, p->password};
+  if (auto* p = std::get_if<Credential::Password>(&credential.value))
+    return {p->login, p->password};
   const auto& o = std::get<Credential::OAuth>(credential.value);
   return {o.login, o.access_token};
 }
 
-std::expected<smtp::Envelope, std::string> build_envelope(const AccountSettings& settings, const DraftData& draft) {
+std::expected<smtp::Envelope, std::string> build_envelope(const AccountSettings& settings,
+                                                          const DraftData& draft) {
   smtp::Envelope envelope;
   auto sender = smtp::parse_plain_address(trim(settings.email));
   if (!sender) return std::unexpected("invalid From address: " + sender.error());
   envelope.sender = std::move(*sender);
   for (const std::string* field : {&draft.to, &draft.cc, &draft.bcc}) {
     for (const Address& a : parse_recipients(*field)) {
-      if (auto ok = smtp::parse_plain_address(trim(a.email))) envelope.recipients.push_back(std::move(*ok));
+      if (auto ok = smtp::parse_plain_address(trim(a.email)))
+        envelope.recipients.push_back(std::move(*ok));
     }
   }
   if (envelope.recipients.empty()) return std::unexpected(std::string("no valid recipients"));
   return envelope;
 }
 
-std::expected<std::uint64_t, std::string> send_message(const AccountSettings& settings, const Credential& credential,
-                                                       const DraftData& draft, std::string_view mime,
+std::expected<std::uint64_t, std::string> send_message(const AccountSettings& settings,
+                                                       const Credential& credential,
+                                                       const DraftData& draft,
+                                                       std::string_view mime,
                                                        smtp::SessionLimits limits) {
   const SmtpEndpoint endpoint = smtp_endpoint(settings);
   if (endpoint.host.empty()) return std::unexpected(std::string("no SMTP host"));
@@ -68,16 +75,18 @@ std::expected<std::uint64_t, std::string> send_message(const AccountSettings& se
   options.helo_name = smtp::default_helo_name();
   options.tls = endpoint.tls;
   options.credentials = smtp_credentials(credential);
-  options.mechanisms = {std::holds_alternative<Credential::OAuth>(credential.value) ? smtp::Mechanism::XOAuth2
-                                                                                    : smtp::Mechanism::Login};
+  options.mechanisms = {std::holds_alternative<Credential::OAuth>(credential.value)
+                            ? smtp::Mechanism::XOAuth2
+                            : smtp::Mechanism::Login};
   auto envelope = build_envelope(settings, draft);
   if (!envelope) return std::unexpected(envelope.error());
   options.envelope = std::move(*envelope);
   options.message = mime;
 
   asio::io_context io(1);
-  auto future = asio::co_spawn(io, smtp::converse(endpoint.host, endpoint.port, *context, std::move(options), limits),
-                               asio::use_future);
+  auto future = asio::co_spawn(
+      io, smtp::converse(endpoint.host, endpoint.port, *context, std::move(options), limits),
+      asio::use_future);
   io.run();
   std::expected<smtp::Client::Done, std::string> outcome;
   try {

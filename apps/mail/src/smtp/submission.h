@@ -25,15 +25,14 @@ inline constexpr std::uint16_t default_smtp_port = 465;
 // address: {}"). Recipients: To, then Cc, then Bcc through
 // parse_recipients, each trimmed and kept when it is a plain address; order
 // and duplicates kept ("no valid recipients" when none is left).
-[[nodiscard]] std::expected<smtp::Envelope, std::string> build_envelope(const AccountSettings& settings,
-                                                                       const DraftData& draft);
+[[nodiscard]] std::expected<smtp::Envelope, std::string> build_envelope(
+    const AccountSettings& settings, const DraftData& draft);
 
 // Submits `mime` (the bytes build_message made, sent unchanged) and returns
 // their length.
-[[nodiscard]] std::expected<std::uint64_t, std::string> send_message(const AccountSettings& settings,
-                                                                     const Credential& credential,
-                                                                     const DraftData& draft, std::string_view mime,
-                                                                     smtp::SessionLimits limits = {});
+[[nodiscard]] std::expected<std::uint64_t, std::string> send_message(
+    const AccountSettings& settings, const Credential& credential, const DraftData& draft,
+    std::string_view mime, smtp::SessionLimits limits = {});
 
 // Host (trimmed), port (465 for 0) and TLS mode of an account's SMTP server.
 struct SmtpEndpoint {

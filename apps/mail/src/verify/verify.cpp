@@ -22,7 +22,9 @@ namespace {
 using Result = std::expected<void, std::string>;
 
 std::string trim(std::string_view s) {
-  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; };
+  auto space = [](char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  };
   while (!s.empty() && space(s.front())) s.remove_prefix(1);
   while (!s.empty() && space(s.back())) s.remove_suffix(1);
   return std::string(s);
@@ -32,7 +34,8 @@ std::string trim(std::string_view s) {
 // cancel watcher; the first to finish decides. Dropping the runtime drops
 // whatever the other branches still hold, the connection included.
 template <typename MakeExchange>
-VerifyOutcome race(MakeExchange make_exchange, const std::atomic<bool>& cancel, const VerifyOptions& options) {
+VerifyOutcome race(MakeExchange make_exchange, const std::atomic<bool>& cancel,
+                   const VerifyOptions& options) {
   std::optional<asio::io_context> io;
   try {
     io.emplace(1);
@@ -142,7 +145,8 @@ VerifyOutcome verify_smtp(const AccountSettings& settings, const std::atomic<boo
   auto exchange = [&](asio::any_io_executor) -> asio::awaitable<Result> {
     auto done = co_await smtp::converse(endpoint.host, endpoint.port, *context, client, limits);
     if (!done) co_return std::unexpected(describe_connection_error(done.error()));
-    if (!done->noop_accepted) co_return std::unexpected(std::string("SMTP server did not accept the connection"));
+    if (!done->noop_accepted)
+      co_return std::unexpected(std::string("SMTP server did not accept the connection"));
     co_return Result{};
   };
   return race(exchange, cancel, options);
