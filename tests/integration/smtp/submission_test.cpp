@@ -206,3 +206,18 @@ TEST(SmtpSubmission, OAuthAccountsAuthenticateWithXoauth2) {
   EXPECT_EQ(messages[0].auth, "alice@example.org");
   EXPECT_EQ(messages[0].data, mime);
 }
+
+TEST(SmtpSubmission, LinesOfDotsArriveUnchanged) {
+  auto server = SmtpServer::start({.auth = "LOGIN"});
+  ASSERT_TRUE(server) << server.error();
+  smtptest::trust((*server)->ca_file());
+  const AccountSettings s = smtptest::account((*server)->starttls_port());
+  DraftData d;
+  d.to = "bob@example.net";
+  const std::string mime = "Subject: dots\r\n\r\n.\r\n..\r\n.hidden\r\nmiddle . line\r\n.\r\n";
+  auto sent = send_message(s, password_credential(s), d, mime);
+  ASSERT_TRUE(sent) << sent.error();
+  auto messages = (*server)->messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].data, mime);
+}
