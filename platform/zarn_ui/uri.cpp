@@ -1,8 +1,8 @@
-#include "oauth/form.h"
+#include "zarn_ui/uri.h"
 
 #include <cstdint>
 
-namespace mail {
+namespace zarn_ui::uri {
 namespace {
 
 bool unreserved(unsigned char c) {
@@ -132,4 +132,4 @@ std::string utf8_lossy(std::string_view bytes) {
   return out;
 }
 
-}  // namespace mail
+}  // namespace zarn_ui::uri

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace mail {
+namespace zarn_ui::uri {
 
 using FormPairs = std::vector<std::pair<std::string, std::string>>;
 
@@ -26,4 +26,4 @@ using FormPairs = std::vector<std::pair<std::string, std::string>>;
 // Valid UTF-8 with each invalid sequence replaced by U+FFFD.
 [[nodiscard]] std::string utf8_lossy(std::string_view bytes);
 
-}  // namespace mail
+}  // namespace zarn_ui::uri

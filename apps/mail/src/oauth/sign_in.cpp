@@ -1,33 +1,16 @@
 #include "oauth/sign_in.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cerrno>
-#include <cstring>
 #include <thread>
 
 #include "accounts/secret_vault.h"
 #include "oauth/pkce.h"
 #include "oauth/redirect.h"
-
-extern char** environ;
+#include "zarn_ui/link.h"
 
 namespace mail {
 
 std::expected<void, std::string> open_in_system_browser(const std::string& url) {
-  std::string program = "xdg-open";
-  char* argv[] = {program.data(), const_cast<char*>(url.c_str()), nullptr};
-  pid_t pid = 0;
-  const int rc = ::posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv, environ);
-  if (rc != 0) return std::unexpected(program + ": " + std::strerror(rc));
-  // The opener may stay around as long as the browser does; reap it aside.
-  std::thread([pid] {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
-  return {};
+  return zarn_ui::link::try_os_open(url);
 }
 
 std::expected<OAuthTokens, std::string> browser_sign_in(OAuthProvider provider,
