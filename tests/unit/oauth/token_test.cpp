@@ -138,3 +138,13 @@ TEST(SignInAndStore, WithoutClientIdAsksForTheVariable) {
 
 }  // namespace
 }  // namespace mail
+
+TEST(TokenErrors, RejectedBodiesShowEverythingButTokens) {
+  EXPECT_EQ(mail::redact_token_body(R"({"error": "invalid_grant"})"), R"({"error": "invalid_grant"})");
+  EXPECT_EQ(mail::redact_token_body("not json at all"), "not json at all");
+  const std::string shown =
+      mail::redact_token_body(R"({"access_token":"","refresh_token":"r-secret","id_token":"i-secret"})");
+  EXPECT_EQ(shown.find("secret"), std::string::npos);
+  EXPECT_NE(shown.find("[redacted]"), std::string::npos);
+  EXPECT_NE(shown.find("access_token"), std::string::npos);
+}

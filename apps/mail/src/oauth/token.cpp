@@ -21,6 +21,21 @@ std::expected<std::string, std::string> post(const TokenEndpoint& endpoint,
 
 }  // namespace
 
+std::string redact_token_body(const std::string& body) {
+  auto doc = nlohmann::json::parse(body, nullptr, /*allow_exceptions=*/false);
+  if (doc.is_discarded() || !doc.is_object()) return body;
+  bool redacted = false;
+  for (const char* key : {"access_token", "refresh_token", "id_token"}) {
+    auto it = doc.find(key);
+    if (it != doc.end() && it->is_string() && !it->get_ref<const std::string&>().empty()) {
+      *it = "[redacted]";
+      redacted = true;
+    }
+  }
+  if (!redacted) return body;
+  return doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 std::uint64_t unix_now() {
   const auto since = std::chrono::system_clock::now().time_since_epoch();
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since).count();
@@ -80,7 +95,7 @@ std::expected<OAuthTokens, std::string> exchange_code(std::string_view client_id
                               {"code_verifier", std::string(verifier)}});
   if (!body) return std::unexpected(body.error());
   auto tokens = parse_token_response(*body);
-  if (!tokens) return std::unexpected("token endpoint rejected exchange: " + *body);
+  if (!tokens) return std::unexpected("token endpoint rejected exchange: " + redact_token_body(*body));
   return *tokens;
 }
 
@@ -98,7 +113,7 @@ std::expected<OAuthTokens, std::string> refresh_tokens(std::string_view client_i
                               {"refresh_token", std::string(refresh_token)}});
   if (!body) return std::unexpected(body.error());
   auto tokens = parse_token_response(*body);
-  if (!tokens) return std::unexpected("token refresh rejected: " + *body);
+  if (!tokens) return std::unexpected("token refresh rejected: " + redact_token_body(*body));
   if (tokens->refresh_token.empty()) tokens->refresh_token = std::string(refresh_token);
   return *tokens;
 }

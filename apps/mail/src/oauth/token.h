@@ -22,6 +22,11 @@ struct TokenEndpoint {
   static TokenEndpoint for_provider(OAuthProvider provider);
 };
 
+// The body of a rejected token answer as error texts show it: whole, except
+// that the values of "access_token", "refresh_token" and "id_token" read
+// "[redacted]", so a half-usable answer never puts a token on a status line.
+[[nodiscard]] std::string redact_token_body(const std::string& body);
+
 // None unless the body is JSON with a non-empty string "access_token".
 // "obtained_at" is now. The HTTP status plays no part.
 [[nodiscard]] std::optional<OAuthTokens> parse_token_response(std::string_view body);
