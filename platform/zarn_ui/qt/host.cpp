@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <iostream>
 #include <thread>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "zarn_ui/frame_loop.h"
 #include "zarn_ui/i18n.h"
@@ -309,6 +312,16 @@ void run_or_exit(LaunchConfig config) {
   const bool headless = !has_display();
   if (headless || cl.screenshot) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+      // Qt wants a private runtime folder; without a session there is none.
+      // One folder per user, private to them, reused by later runs.
+      const std::string dir = "/tmp/zarn-runtime-" + std::to_string(::getuid());
+      struct stat st {};
+      if ((::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) && ::lstat(dir.c_str(), &st) == 0 &&
+          S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0) {
+        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+      }
+    }
   }
   if (headless && !cl.screenshot) {
     // Nothing to show a window on: render the scene asked for instead.
