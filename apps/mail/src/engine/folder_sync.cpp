@@ -2,7 +2,7 @@
 #include <chrono>
 
 #include "doc/record_builder.h"
-#include "engine/connection_error.h"
+#include "connection/connection_error.h"
 #include "engine/imap_ops.h"
 #include "tls/tls.h"
 

@@ -5,7 +5,7 @@
 #include <asio/use_future.hpp>
 
 #include "compose/recipients.h"
-#include "engine/connection_error.h"
+#include "connection/connection_error.h"
 #include "smtp/address.h"
 #include "tls/client_context.h"
 #include "tls/tls.h"

@@ -6,7 +6,7 @@
 #include <asio/use_awaitable.hpp>
 #include <exception>
 
-#include "engine/connection_error.h"
+#include "connection/connection_error.h"
 #include "engine/engine.h"
 #include "engine/imap_ops.h"
 #include "engine/live.h"

@@ -1,4 +1,4 @@
-#include "engine/connection_error.h"
+#include "connection/connection_error.h"
 
 #include <initializer_list>
 
