@@ -9,9 +9,12 @@
 #include <sys/types.h>
 
 #include <cstdint>
+
+#include "server_process.h"
 #include <expected>
 #include <memory>
 #include <string>
+#include <optional>
 
 namespace testsupport {
 
@@ -25,7 +28,6 @@ class DovecotServer {
  public:
   static std::expected<std::unique_ptr<DovecotServer>, std::string> start(
       DovecotOptions options = {});
-  ~DovecotServer();
   DovecotServer(const DovecotServer&) = delete;
   DovecotServer& operator=(const DovecotServer&) = delete;
 
@@ -40,8 +42,7 @@ class DovecotServer {
  private:
   DovecotServer() = default;
   DovecotOptions options_;
-  pid_t pid_ = -1;
-  int stdin_fd_ = -1;
+  std::optional<ServerProcess> process_;
   std::uint16_t port_ = 0;
   std::string ca_file_, dir_, log_;
 };

@@ -1,9 +1,5 @@
 #include "smtp_server.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -40,7 +36,7 @@ std::string b64decode(const std::string& in) {
 std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(
     SmtpServerOptions options) {
   std::vector<std::string> args = {
-      "python3",         std::string(ZARN_SOURCE_DIR) + "/tests/servers/smtp_server.py",
+      std::string(ZARN_SOURCE_DIR) + "/tests/servers/smtp_server.py",
       "--auth",          options.auth,
       "--user",          options.user,
       "--password",      options.password,
@@ -52,41 +48,12 @@ std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(
   if (options.no_starttls_port) args.push_back("--no-starttls-port");
   if (!options.capture) args.push_back("--no-capture");
 
-  int in_pipe[2], out_pipe[2];
-  if (pipe(in_pipe) != 0) return std::unexpected("pipe failed");
-  if (pipe(out_pipe) != 0) {
-    close(in_pipe[0]);
-    close(in_pipe[1]);
-    return std::unexpected("pipe failed");
-  }
-  pid_t pid = fork();
-  if (pid < 0) return std::unexpected("fork failed");
-  if (pid == 0) {
-    dup2(in_pipe[0], 0);
-    dup2(out_pipe[1], 1);
-    close(in_pipe[0]);
-    close(in_pipe[1]);
-    close(out_pipe[0]);
-    close(out_pipe[1]);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv("/usr/bin/python3", argv.data());
-    _exit(127);
-  }
-  close(in_pipe[0]);
-  close(out_pipe[1]);
+  auto process = ServerProcess::start_python(std::move(args));
+  if (!process) return std::unexpected(process.error());
   auto server = std::unique_ptr<SmtpServer>(new SmtpServer());
   server->options_ = std::move(options);
-  server->pid_ = pid;
-  server->stdin_fd_ = in_pipe[1];
-
-  std::string line;
-  char c;
-  while (read(out_pipe[0], &c, 1) == 1 && c != '\n') line.push_back(c);
-  close(out_pipe[0]);
   try {
-    auto j = nlohmann::json::parse(line);
+    const auto& j = process->info();
     if (!j.at("implicit_port").is_null())
       server->implicit_port_ = j.at("implicit_port").get<std::uint16_t>();
     if (!j.at("starttls_port").is_null())
@@ -94,22 +61,10 @@ std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(
     server->ca_file_ = j.at("ca_file").get<std::string>();
     server->capture_dir_ = j.at("capture_dir").get<std::string>();
   } catch (const std::exception&) {
-    return std::unexpected("smtp test server did not start (" + line + ")");
+    return std::unexpected("smtp test server did not start (" + process->info().dump() + ")");
   }
+  server->process_ = std::move(*process);
   return server;
-}
-
-SmtpServer::~SmtpServer() {
-  if (stdin_fd_ >= 0) close(stdin_fd_);  // the script stops on end of input
-  if (pid_ > 0) {
-    int status = 0;
-    for (int i = 0; i < 100; ++i) {
-      if (waitpid(pid_, &status, WNOHANG) == pid_) return;
-      usleep(50'000);
-    }
-    kill(pid_, SIGTERM);
-    waitpid(pid_, &status, 0);
-  }
 }
 
 std::vector<CapturedMessage> SmtpServer::messages() const {

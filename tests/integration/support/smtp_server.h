@@ -10,6 +10,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
+
+#include "server_process.h"
 #include <expected>
 #include <memory>
 #include <optional>
@@ -42,7 +44,6 @@ class SmtpServer {
  public:
   static std::expected<std::unique_ptr<SmtpServer>, std::string> start(
       SmtpServerOptions options = {});
-  ~SmtpServer();
   SmtpServer(const SmtpServer&) = delete;
   SmtpServer& operator=(const SmtpServer&) = delete;
 
@@ -57,8 +58,7 @@ class SmtpServer {
  private:
   SmtpServer() = default;
   SmtpServerOptions options_;
-  pid_t pid_ = -1;
-  int stdin_fd_ = -1;
+  std::optional<ServerProcess> process_;
   std::uint16_t implicit_port_ = 0, starttls_port_ = 0;
   std::string ca_file_, capture_dir_;
 };
