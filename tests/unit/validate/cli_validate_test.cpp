@@ -7,35 +7,13 @@
 #include <iostream>
 #include <sstream>
 
-#include "command.h"
-
-namespace cli {
-std::vector<Command>& registry() {
-  static std::vector<Command> commands;
-  return commands;
-}
-}  // namespace cli
+#include "support/cli_run.h"
 
 namespace {
 
-struct Run {
-  int code;
-  std::string out, err;
-};
-
+using Run = testing_support::CliRun;
 Run run(const std::string& name, std::vector<std::string> args) {
-  for (const auto& c : cli::registry()) {
-    if (c.name != name) continue;
-    std::ostringstream out, err;
-    auto* old_out = std::cout.rdbuf(out.rdbuf());
-    auto* old_err = std::cerr.rdbuf(err.rdbuf());
-    int code = c.run(args);
-    std::cout.rdbuf(old_out);
-    std::cerr.rdbuf(old_err);
-    return {code, out.str(), err.str()};
-  }
-  ADD_FAILURE() << "no command " << name;
-  return {-1, "", ""};
+  return testing_support::run_cli(name, std::move(args));
 }
 
 std::string write_temp(const std::string& text) {
