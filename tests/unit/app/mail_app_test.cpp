@@ -136,3 +136,17 @@ TEST(MailApp, StatusTextClearsThreeAndAHalfSecondsAfterItLastChanged) {
   EXPECT_FALSE(app.view()->status);
   EXPECT_FALSE(app.next_wake_up());
 }
+
+TEST(MailApp, ScenesApplyTheirAdjustments) {
+  EXPECT_TRUE(mail::MailApp::create_for_scene("narrow_drawer")->shell().drawer_open());
+  EXPECT_TRUE(mail::MailApp::create_for_scene("narrow_detail")->shell().snapped());
+  EXPECT_EQ(mail::MailApp::create_for_scene("loading")->view()->status, "Syncing Inbox…");
+  EXPECT_EQ(mail::MailApp::create_for_scene("offline")->view()->status,
+            "You’re offline · Showing downloaded mail");
+  EXPECT_EQ(mail::MailApp::create_for_scene("empty")->view()->document.len(), 0u);
+  auto wide = mail::MailApp::create_for_scene("wide");
+  EXPECT_EQ(wide->view()->document.len(), 15u);
+  EXPECT_EQ(wide->view()->accounts.entries.size(), 2u);
+  EXPECT_FALSE(wide->view()->status);
+  EXPECT_FALSE(wide->shell().drawer_open());
+}

@@ -36,7 +36,22 @@ std::unique_ptr<MailApp> MailApp::create_for_scene(std::string_view scene) {
     data.accounts.entries = std::move(sample.accounts);
     data.document = std::move(sample.document);
   }
-  return std::make_unique<MailApp>(std::move(data));
+  auto app = std::make_unique<MailApp>(std::move(data));
+  MailView& view = *app->view();
+  // The adjustments that the window can show so far; the others arrive with
+  // the surfaces they open.
+  if (scene == "narrow_detail") {
+    app->shell().snap();
+  } else if (scene == "narrow_drawer") {
+    app->shell().snap_sidebar();
+  } else if (scene == "loading") {
+    view.status = "Syncing Inbox…";
+  } else if (scene == "offline") {
+    view.status = "You’re offline · Showing downloaded mail";
+  } else if (scene == "empty") {
+    view.document = MailDocument(view.document.account());
+  }
+  return app;
 }
 
 }  // namespace mail
