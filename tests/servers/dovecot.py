@@ -30,28 +30,9 @@ import tempfile
 import threading
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_ca import make_certificates  # noqa: E402
 
-def run(cmd, **kw):
-    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kw)
-
-
-def make_certificates(d):
-    ca_key, ca_crt = os.path.join(d, "ca.key"), os.path.join(d, "ca.crt")
-    key, csr, crt = os.path.join(d, "server.key"), os.path.join(d, "server.csr"), os.path.join(d, "server.crt")
-    ext = os.path.join(d, "server.ext")
-    run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-         "-keyout", ca_key, "-out", ca_crt, "-days", "2", "-subj", "/CN=Mail Test CA",
-         "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"])
-    run(["openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-         "-keyout", key, "-out", csr, "-subj", "/CN=localhost"])
-    with open(ext, "w") as f:
-        f.write("basicConstraints=CA:FALSE\n"
-                "keyUsage=critical,digitalSignature\n"
-                "extendedKeyUsage=serverAuth\n"
-                "subjectAltName=DNS:localhost,IP:127.0.0.1\n")
-    run(["openssl", "x509", "-req", "-in", csr, "-CA", ca_crt, "-CAkey", ca_key, "-CAcreateserial",
-         "-out", crt, "-days", "2", "-extfile", ext])
-    return ca_crt, crt, key
 
 
 def free_port():

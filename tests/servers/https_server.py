@@ -36,32 +36,13 @@ import json
 import os
 import secrets
 import ssl
-import subprocess
 import sys
 import threading
 import time
 import urllib.parse
 
-
-def make_certs(directory, names):
-    ca_key = os.path.join(directory, "ca.key")
-    ca_pem = os.path.join(directory, "ca.pem")
-    key = os.path.join(directory, "server.key")
-    csr = os.path.join(directory, "server.csr")
-    crt = os.path.join(directory, "server.pem")
-    ext = os.path.join(directory, "server.ext")
-    run = lambda *a: subprocess.run(a, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    run("openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-        "-keyout", ca_key, "-out", ca_pem, "-days", "2", "-subj", "/CN=Zarn Mail Test CA",
-        "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-    run("openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-        "-keyout", key, "-out", csr, "-subj", "/CN=127.0.0.1")
-    alt = ",".join(["IP:127.0.0.1"] + ["DNS:" + n for n in names])
-    with open(ext, "w") as f:
-        f.write("subjectAltName=%s\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n" % alt)
-    run("openssl", "x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key, "-CAcreateserial",
-        "-out", crt, "-days", "2", "-extfile", ext)
-    return ca_pem, crt, key
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_ca import make_certificates  # noqa: E402
 
 
 def b64url(data):
@@ -177,7 +158,8 @@ def main():
     args = ap.parse_args()
     with open(args.config) as f:
         config = json.load(f)
-    ca_pem, crt, key = make_certs(args.dir, args.name)
+    ca_pem, crt, key = make_certificates(args.dir, args.name or ["localhost"], ca_file="ca.pem",
+                                         cert_file="server.pem")
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.state = State(config, os.path.join(args.dir, "requests.jsonl"))
