@@ -28,12 +28,18 @@ namespace persist {
 
 Kind kind_of(const Value& value) {
   switch (value.index()) {
-    case 1: return Kind::Bool;
-    case 2: return Kind::Int;
-    case 3: return Kind::String;
-    case 4: return Kind::Map;
-    case 5: return Kind::List;
-    default: return Kind::Absent;
+    case 1:
+      return Kind::Bool;
+    case 2:
+      return Kind::Int;
+    case 3:
+      return Kind::String;
+    case 4:
+      return Kind::Map;
+    case 5:
+      return Kind::List;
+    default:
+      return Kind::Absent;
   }
 }
 
@@ -129,11 +135,15 @@ bool DocumentState::apply(const Op& op) {
   log.push_back(op);
   dirty = true;
   switch (op.type) {
-    case OpType::Set: integrate_set(op); break;
+    case OpType::Set:
+      integrate_set(op);
+      break;
     case OpType::Insert:
       integrate_insert(objects[op.object], op.object, op.ref, op.id(), op.value);
       break;
-    case OpType::Erase: integrate_erase(objects[op.object], op.ref); break;
+    case OpType::Erase:
+      integrate_erase(objects[op.object], op.ref);
+      break;
   }
   return true;
 }
@@ -150,8 +160,8 @@ void DocumentState::integrate_set(const Op& op) {
   }
 }
 
-void DocumentState::integrate_insert(Object& obj, const std::string& /*obj_name*/,
-                                     const OpId& ref, const OpId& id, const Value& value) {
+void DocumentState::integrate_insert(Object& obj, const std::string& /*obj_name*/, const OpId& ref,
+                                     const OpId& id, const Value& value) {
   clock = std::max(clock, id.counter);
   if (find_elem(obj, id) != obj.elems.size() || is_pending(obj, id)) return;
   if (!ref.null() && find_elem(obj, ref) == obj.elems.size()) {
@@ -203,8 +213,10 @@ std::size_t DocumentState::merge_state(const DocumentState& other) {
     const std::uint64_t before = mine.count_above(0);
     const std::uint64_t new_prefix = std::max(mine.prefix, theirs.prefix);
     std::set<std::uint64_t> extra;
-    for (auto x : mine.extra) if (x > new_prefix) extra.insert(x);
-    for (auto x : theirs.extra) if (x > new_prefix) extra.insert(x);
+    for (auto x : mine.extra)
+      if (x > new_prefix) extra.insert(x);
+    for (auto x : theirs.extra)
+      if (x > new_prefix) extra.insert(x);
     mine.prefix = new_prefix;
     mine.extra = std::move(extra);
     while (mine.extra.count(mine.prefix + 1) != 0) {
@@ -259,7 +271,9 @@ struct Node {
   bool list() const { return std::holds_alternative<ListMarker>(value); }
 };
 
-Node root_node() { return Node{MapMarker{}, std::string(), OpId{}}; }
+Node root_node() {
+  return Node{MapMarker{}, std::string(), OpId{}};
+}
 
 int winner(const Slot& s) {
   int best = -1;
@@ -282,7 +296,9 @@ const Object* find_obj(const DocumentState& st, const std::string& name) {
   return it == st.objects.end() ? nullptr : &it->second;
 }
 
-bool elem_visible(const Element& e, const OpId& clear) { return !e.deleted && clear < e.id; }
+bool elem_visible(const Element& e, const OpId& clear) {
+  return !e.deleted && clear < e.id;
+}
 
 Node elem_node(const Node& list, const Element& e) {
   Node n{e.value, {}, {}};
@@ -351,11 +367,21 @@ void json_string(std::string& out, std::string_view s) {
   out += '"';
   for (unsigned char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
@@ -459,23 +485,58 @@ void replace_elem(DocumentState& st, const Node& list, const Element& e, Value v
   emit_erase(st, list, old);
 }
 
-Cat want_for(const Seg& next) { return next.is_index() ? Cat::List : Cat::Map; }
+Cat want_for(const Seg& next) {
+  return next.is_index() ? Cat::List : Cat::Map;
+}
 
-bool has_cat(const Node& n, Cat c) { return c == Cat::Map ? n.map() : n.list(); }
+bool has_cat(const Node& n, Cat c) {
+  return c == Cat::Map ? n.map() : n.list();
+}
 
 Value marker(Cat c) {
   if (c == Cat::Map) return MapMarker{};
   return ListMarker{};
 }
 
+// Most operations one write of `path` records: a replaced list element costs
+// two (insert and erase) on the way and at the end.
+std::size_t ops_for(const Path& path) {
+  return 2 * path.size() + 2;
+}
+
+// Room for `ops` more local operations, their ids and sequence numbers staying
+// within what the stored form holds. Only a peer that sent ids near the bound
+// can use it up; writes are then refused rather than kept in a form that no
+// longer loads.
+bool room_for(const DocumentState& st, std::size_t ops) {
+  std::uint64_t seq = 0;
+  if (auto it = st.seen.find(st.actor); it != st.seen.end()) {
+    // Sequence numbers already seen beyond a gap are skipped over once the
+    // gap fills, so the highest of them counts.
+    seq = it->second.extra.empty() ? it->second.prefix : *it->second.extra.rbegin();
+  }
+  return ops <= max_counter && st.clock <= max_counter - ops && seq <= max_counter - ops;
+}
+
+std::size_t decimal_digits(std::uint64_t v) {
+  std::size_t n = 1;
+  while (v >= 10) {
+    v /= 10;
+    ++n;
+  }
+  return n;
+}
+
 // Can the containers path[0..count) be made (the last of kind `last`) without
-// needing a list position that does not exist? Checked before writing so that
-// a failing write leaves nothing behind.
+// needing a list position that does not exist, and with names the stored form
+// holds? Checked before writing so that a failing write leaves nothing behind.
 bool reachable(const DocumentState& st, const Path& path, std::size_t count, Cat last) {
   Node n = root_node();
   bool fresh = false;
+  std::size_t name_len = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const Seg& seg = path[i];
+    const std::size_t parent_len = name_len;
     if (seg.is_index()) {
       if (fresh) return false;
       n = step(st, n, seg);
@@ -485,14 +546,34 @@ bool reachable(const DocumentState& st, const Path& path, std::size_t count, Cat
     }
     const Cat want = i + 1 < count ? want_for(path[i + 1]) : last;
     if (!fresh && !has_cat(n, want)) fresh = true;
+    if (!fresh) {
+      name_len = n.name.size();
+    } else if (seg.is_index()) {
+      // The element is replaced by a new one, named by an id not yet taken.
+      name_len = parent_len + 4 + decimal_digits(max_counter) + decimal_digits(st.actor.size()) +
+                 st.actor.size();
+    } else {
+      if (seg.key().size() > max_bytes_len) return false;
+      name_len = parent_len + 2 + decimal_digits(seg.key().size()) + seg.key().size();
+    }
+    if (name_len > max_name_len) return false;
   }
   return true;
+}
+
+// A key or value the stored form holds.
+bool storable(const Seg& seg) {
+  return seg.is_index() || seg.key().size() <= max_bytes_len;
+}
+bool storable(const Value& value) {
+  const auto* s = std::get_if<std::string>(&value);
+  return s == nullptr || s->size() <= max_bytes_len;
 }
 
 // Makes path[0..count) containers (the last of kind `last`), returning the
 // last one. Empty when not reachable.
 std::optional<Node> ensure_path(DocumentState& st, const Path& path, std::size_t count, Cat last) {
-  if (count > 0 && !reachable(st, path, count, last)) return std::nullopt;
+  if (!room_for(st, ops_for(path)) || !reachable(st, path, count, last)) return std::nullopt;
   Node n = root_node();
   for (std::size_t i = 0; i < count; ++i) {
     const Seg& seg = path[i];
@@ -515,7 +596,7 @@ std::optional<Node> ensure_path(DocumentState& st, const Path& path, std::size_t
 }
 
 bool put_value(DocumentState& st, const Path& path, Value value) {
-  if (path.empty()) return false;
+  if (path.empty() || !storable(path.back()) || !storable(value)) return false;
   const Seg& last = path.back();
   if (last.is_index()) {
     // Only an existing element can be replaced; check before making anything.
@@ -537,6 +618,7 @@ bool put_value(DocumentState& st, const Path& path, Value value) {
 }
 
 bool insert_value(DocumentState& st, const Path& list, std::size_t index, Value value) {
+  if (!storable(value)) return false;
   auto node = ensure_path(st, list, list.size(), Cat::List);
   if (!node) return false;
   auto elems = visible_elems(st, *node);
@@ -552,8 +634,7 @@ std::string new_actor_id() {
   std::random_device rd;
   std::uint64_t v = (static_cast<std::uint64_t>(rd()) << 32) ^ rd();
   char buf[17];
-  std::snprintf(buf, sizeof buf, "%012llx",
-                static_cast<unsigned long long>(v & 0xffffffffffffull));
+  std::snprintf(buf, sizeof buf, "%012llx", static_cast<unsigned long long>(v & 0xffffffffffffull));
   return buf;
 }
 
@@ -563,7 +644,7 @@ std::string new_actor_id() {
 Document::Document() : Document(std::string()) {}
 
 Document::Document(std::string actor) : state_(std::make_unique<DocumentState>()) {
-  state_->actor = actor.empty() ? new_actor_id() : std::move(actor);
+  state_->actor = actor.empty() || actor.size() > max_actor_len ? new_actor_id() : std::move(actor);
 }
 
 Document::Document(const Document& other)
@@ -578,11 +659,17 @@ Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 Document::~Document() = default;
 
-const std::string& Document::actor() const { return state_->actor; }
+const std::string& Document::actor() const {
+  return state_->actor;
+}
 
-Value Document::get(const Path& path) const { return walk(*state_, path, path.size()).value; }
+Value Document::get(const Path& path) const {
+  return walk(*state_, path, path.size()).value;
+}
 
-Kind Document::kind(const Path& path) const { return kind_of(get(path)); }
+Kind Document::kind(const Path& path) const {
+  return kind_of(get(path));
+}
 
 std::optional<bool> Document::get_bool(const Path& path) const {
   Value v = get(path);
@@ -602,8 +689,12 @@ std::optional<std::string> Document::get_string(const Path& path) const {
   return std::nullopt;
 }
 
-bool Document::is_map(const Path& path) const { return kind(path) == Kind::Map; }
-bool Document::is_list(const Path& path) const { return kind(path) == Kind::List; }
+bool Document::is_map(const Path& path) const {
+  return kind(path) == Kind::Map;
+}
+bool Document::is_list(const Path& path) const {
+  return kind(path) == Kind::List;
+}
 
 std::vector<std::string> Document::keys(const Path& path) const {
   std::vector<std::string> out;
@@ -635,7 +726,9 @@ std::string Document::to_json() const {
   return out;
 }
 
-bool Document::put_bool(const Path& path, bool value) { return put_value(*state_, path, value); }
+bool Document::put_bool(const Path& path, bool value) {
+  return put_value(*state_, path, value);
+}
 bool Document::put_int(const Path& path, std::int64_t value) {
   return put_value(*state_, path, value);
 }
@@ -653,7 +746,7 @@ bool Document::ensure_list(const Path& path) {
 }
 
 bool Document::remove(const Path& path) {
-  if (path.empty()) return false;
+  if (path.empty() || !room_for(*state_, 1)) return false;
   Node parent = walk(*state_, path, path.size() - 1);
   const Seg& last = path.back();
   if (last.is_index()) {
@@ -701,10 +794,18 @@ Version Document::version() const {
   return v;
 }
 
-std::size_t Document::history_size() const { return state_->log.size(); }
-bool Document::dirty() const { return state_->dirty; }
-const std::filesystem::path& Document::folder() const { return state_->folder; }
-const std::filesystem::path& Document::set_aside() const { return state_->set_aside; }
+std::size_t Document::history_size() const {
+  return state_->log.size();
+}
+bool Document::dirty() const {
+  return state_->dirty;
+}
+const std::filesystem::path& Document::folder() const {
+  return state_->folder;
+}
+const std::filesystem::path& Document::set_aside() const {
+  return state_->set_aside;
+}
 
 // ---------------------------------------------------------------------------
 // Compaction
@@ -738,12 +839,15 @@ void erase_below(DocumentState& st, const std::string& name) {
   });
 }
 
-const OpId& max_id(const OpId& a, const OpId& b) { return a < b ? b : a; }
+const OpId& max_id(const OpId& a, const OpId& b) {
+  return a < b ? b : a;
+}
 
 // `map_bound` / `list_bound`: ids at or below them can never show again in the
 // object's map part / list part (their clear marks only grow).
 void sweep_object(DocumentState& st, const std::string& name, const OpId& map_bound,
-                  const OpId& list_bound, std::size_t depth, std::vector<std::string>& unreachable) {
+                  const OpId& list_bound, std::size_t depth,
+                  std::vector<std::string>& unreachable) {
   if (depth > max_depth) return;
   auto it = st.objects.find(name);
   if (it == st.objects.end()) return;
@@ -756,8 +860,7 @@ void sweep_object(DocumentState& st, const std::string& name, const OpId& map_bo
   Object& obj = it->second;
   for (auto s = obj.slots.begin(); s != obj.slots.end();) {
     const Slot& slot = s->second;
-    Child c{key_child(name, s->first),
-            max_id(map_bound, max_id(slot.max[0], slot.max[2])),
+    Child c{key_child(name, s->first), max_id(map_bound, max_id(slot.max[0], slot.max[2])),
             max_id(map_bound, max_id(slot.max[0], slot.max[1]))};
     bool stale = true;
     for (int k = 0; k < cat_count; ++k) {
@@ -771,8 +874,8 @@ void sweep_object(DocumentState& st, const std::string& name, const OpId& map_bo
     }
   }
   for (auto& e : obj.elems) {
-    const bool container = std::holds_alternative<MapMarker>(e.value) ||
-                           std::holds_alternative<ListMarker>(e.value);
+    const bool container =
+        std::holds_alternative<MapMarker>(e.value) || std::holds_alternative<ListMarker>(e.value);
     if (!(list_bound < e.id)) {
       // Hidden for good: keep only the tombstone that later inserts may refer to.
       if (container) unreachable.push_back(elem_child(name, e.id));
@@ -781,8 +884,8 @@ void sweep_object(DocumentState& st, const std::string& name, const OpId& map_bo
     } else if (container) {
       const bool is_map = std::holds_alternative<MapMarker>(e.value);
       const OpId never{~std::uint64_t{0}, {}};
-      children.push_back(Child{elem_child(name, e.id), is_map ? list_bound : never,
-                               is_map ? never : list_bound});
+      children.push_back(
+          Child{elem_child(name, e.id), is_map ? list_bound : never, is_map ? never : list_bound});
     }
   }
   for (const auto& c : children) {

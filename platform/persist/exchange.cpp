@@ -22,11 +22,10 @@ constexpr std::string_view doc_magic = "ZDOC";
 constexpr std::uint8_t doc_format = 1;
 constexpr std::uint8_t kind_ops = 1;
 constexpr std::uint8_t kind_state = 2;
-// Far above anything a replica reaches, far below overflow.
-constexpr std::uint64_t max_counter = std::uint64_t{1} << 62;
-constexpr std::size_t max_actor_len = 256;
-constexpr std::size_t max_name_len = 1 << 20;
-constexpr std::size_t max_state_name_len = 1 << 16;
+// Front-coded names may share at most this part of their length with the
+// previous name, so a state's names never add up to more than this many times
+// its bytes: the bound the decoder holds them to.
+constexpr std::size_t max_name_ratio = 64;
 
 class Enc {
  public:
@@ -39,12 +38,26 @@ class Enc {
   }
   void value(const Value& v) {
     switch (v.index()) {
-      case 0: body.u8(0); break;
-      case 1: body.u8(std::get<bool>(v) ? 2 : 1); break;
-      case 2: body.u8(3); body.svarint(std::get<std::int64_t>(v)); break;
-      case 3: body.u8(4); body.bytes(std::get<std::string>(v)); break;
-      case 4: body.u8(5); break;
-      default: body.u8(6); break;
+      case 0:
+        body.u8(0);
+        break;
+      case 1:
+        body.u8(std::get<bool>(v) ? 2 : 1);
+        break;
+      case 2:
+        body.u8(3);
+        body.svarint(std::get<std::int64_t>(v));
+        break;
+      case 3:
+        body.u8(4);
+        body.bytes(std::get<std::string>(v));
+        break;
+      case 4:
+        body.u8(5);
+        break;
+      default:
+        body.u8(6);
+        break;
     }
   }
   void op(const Op& op) {
@@ -54,9 +67,17 @@ class Enc {
     body.u8(static_cast<std::uint8_t>(op.type));
     body.bytes(op.object);
     switch (op.type) {
-      case OpType::Set: body.bytes(op.key); value(op.value); break;
-      case OpType::Insert: id(op.ref); value(op.value); break;
-      case OpType::Erase: id(op.ref); break;
+      case OpType::Set:
+        body.bytes(op.key);
+        value(op.value);
+        break;
+      case OpType::Insert:
+        id(op.ref);
+        value(op.value);
+        break;
+      case OpType::Erase:
+        id(op.ref);
+        break;
     }
   }
   // Table first, then the body.
@@ -118,14 +139,23 @@ class Dec {
   }
   Value value() {
     switch (r.u8()) {
-      case 0: return std::monostate{};
-      case 1: return false;
-      case 2: return true;
-      case 3: return r.svarint();
-      case 4: return r.bytes();
-      case 5: return MapMarker{};
-      case 6: return ListMarker{};
-      default: r.fail(); return std::monostate{};
+      case 0:
+        return std::monostate{};
+      case 1:
+        return false;
+      case 2:
+        return true;
+      case 3:
+        return r.svarint();
+      case 4:
+        return r.bytes(max_bytes_len);
+      case 5:
+        return MapMarker{};
+      case 6:
+        return ListMarker{};
+      default:
+        r.fail();
+        return std::monostate{};
     }
   }
   Value elem_value() {
@@ -138,13 +168,17 @@ class Dec {
     op.actor = actor();
     op.seq = r.varint();
     op.counter = r.varint();
-    if (op.seq == 0 || op.counter == 0 || op.counter > max_counter) r.fail();
+    // A sequence number is kept in the state's record of what was seen, which
+    // holds the same bound as ids.
+    if (op.seq == 0 || op.seq > max_counter || op.counter == 0 || op.counter > max_counter) {
+      r.fail();
+    }
     const std::uint8_t t = r.u8();
     op.object = r.bytes(max_name_len);
     switch (t) {
       case 1:
         op.type = OpType::Set;
-        op.key = r.bytes();
+        op.key = r.bytes(max_bytes_len);
         op.value = value();
         break;
       case 2:
@@ -157,7 +191,8 @@ class Dec {
         op.type = OpType::Erase;
         op.ref = real_id();
         break;
-      default: r.fail();
+      default:
+        r.fail();
     }
     return op;
   }
@@ -186,10 +221,12 @@ void encode_state_body(const DocumentState& st, Enc& e) {
   for (const auto* entry : objs) {
     const Object& o = entry->second;
     // Names are paths and sorted: each is written as the length it shares
-    // with the previous one and the rest.
+    // with the previous one and the rest, of which at least 1/64 is spelled out.
     const std::string& name = entry->first;
+    const std::size_t max_shared =
+        name.size() - (name.size() + max_name_ratio - 1) / max_name_ratio;
     std::size_t shared = 0;
-    while (shared < previous.size() && shared < name.size() && previous[shared] == name[shared]) {
+    while (shared < max_shared && shared < previous.size() && previous[shared] == name[shared]) {
       ++shared;
     }
     w.varint(shared);
@@ -228,7 +265,10 @@ bool decode_state_body(DocumentState& st, Dec& d) {
   if (st.clock > max_counter) r.fail();
   const std::size_t actors = r.count(3);
   for (std::size_t i = 0; i < actors && r.ok(); ++i) {
-    Seen& s = st.seen[d.actor()];
+    // Each actor once: a second entry would mix two records of what was seen.
+    auto [it, added] = st.seen.try_emplace(d.actor());
+    if (!added) r.fail();
+    Seen& s = it->second;
     s.prefix = r.varint();
     if (s.prefix > max_counter) r.fail();
     const std::size_t extras = r.count(1);
@@ -241,13 +281,14 @@ bool decode_state_body(DocumentState& st, Dec& d) {
   const std::size_t nobj = r.count(6);
   std::string previous;
   // Front coding lets short input name long paths; bound what it may cost.
-  std::uint64_t name_budget = 64 * std::uint64_t{r.left()} + (1u << 20);
+  std::uint64_t name_budget = max_name_ratio * std::uint64_t{r.left()} + (1u << 20);
   for (std::size_t i = 0; i < nobj && r.ok(); ++i) {
     const std::uint64_t shared = r.varint();
     if (shared > previous.size()) r.fail();
-    std::string name = previous.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(shared, previous.size())));
+    std::string name = previous.substr(
+        0, static_cast<std::size_t>(std::min<std::uint64_t>(shared, previous.size())));
     name += r.bytes(max_name_len);
-    if (name.size() > max_state_name_len || name.size() > name_budget || !r.ok()) {
+    if (name.size() > max_name_len || name.size() > name_budget || !r.ok()) {
       r.fail();
       break;
     }
@@ -256,7 +297,7 @@ bool decode_state_body(DocumentState& st, Dec& d) {
     Object& o = st.objects[std::move(name)];
     const std::size_t nslots = r.count(5);
     for (std::size_t j = 0; j < nslots && r.ok(); ++j) {
-      std::string key = r.bytes();
+      std::string key = r.bytes(max_bytes_len);
       Slot& s = o.slots[std::move(key)];
       for (auto& m : s.max) m = d.id();
       s.scalar = d.value();
@@ -378,7 +419,8 @@ std::vector<std::string> Document::change_list_since(const Version& since) const
 }
 
 std::expected<std::size_t, std::string> Document::apply_changes(std::string_view bytes) {
-  if (bytes.size() < change_magic.size() + 1 || bytes.substr(0, change_magic.size()) != change_magic) {
+  if (bytes.size() < change_magic.size() + 1 ||
+      bytes.substr(0, change_magic.size()) != change_magic) {
     return std::unexpected("not a change set");
   }
   const auto kind = static_cast<std::uint8_t>(bytes[change_magic.size()]);

@@ -52,7 +52,9 @@ namespace persist {
 struct Index {
   std::size_t value = 0;
 };
-inline constexpr Index at(std::size_t i) { return Index{i}; }
+inline constexpr Index at(std::size_t i) {
+  return Index{i};
+}
 
 // One step of a path: a map key or a list position.
 class Seg {
@@ -85,8 +87,7 @@ struct MapMarker {
 struct ListMarker {
   bool operator==(const ListMarker&) const = default;
 };
-using Value =
-    std::variant<std::monostate, bool, std::int64_t, std::string, MapMarker, ListMarker>;
+using Value = std::variant<std::monostate, bool, std::int64_t, std::string, MapMarker, ListMarker>;
 
 Kind kind_of(const Value& value);
 
@@ -117,7 +118,8 @@ class Document {
   // A fresh, empty replica with a random actor id.
   Document();
   // A fresh, empty replica with the given actor id (tests, tools). An empty
-  // text gets a random id.
+  // text, or one longer than the stored form holds (256 bytes), gets a random
+  // id.
   explicit Document(std::string actor);
   Document(const Document& other);
   Document& operator=(const Document& other);
@@ -153,7 +155,10 @@ class Document {
   // one already (a value of another kind there is replaced by an empty map; a
   // step followed by a list position must already be a list); a list position
   // in a path must name an existing element, else nothing is written and false
-  // is returned. Writing the value a key already shows records nothing.
+  // is returned. Writing the value a key already shows records nothing. A
+  // write the stored form cannot hold (a container name over 1 MiB, a key or
+  // string over 1 GiB, ids past their bound after a peer sent ids near it) is
+  // refused the same way.
   bool put_bool(const Path& path, bool value);
   bool put_int(const Path& path, std::int64_t value);
   bool put_string(const Path& path, std::string_view value);

@@ -17,6 +17,14 @@
 
 namespace persist {
 
+// Bounds of the stored and exchanged forms. Decoding refuses anything beyond
+// them, so merges and local writes that would pass them are refused too: a
+// document always encodes to bytes that decode.
+inline constexpr std::uint64_t max_counter = std::uint64_t{1} << 62;  // ids, sequence numbers
+inline constexpr std::size_t max_actor_len = 256;
+inline constexpr std::size_t max_name_len = std::size_t{1} << 20;   // container names
+inline constexpr std::size_t max_bytes_len = std::size_t{1} << 30;  // keys, string values
+
 // Lamport id of an operation: counter first, actor breaks ties. Counter 0 is
 // "no operation" and sorts below every real id.
 struct OpId {
@@ -82,7 +90,7 @@ struct Op {
 
 // Which sequence numbers of one actor have been applied.
 struct Seen {
-  std::uint64_t prefix = 0;     // 1..prefix all applied
+  std::uint64_t prefix = 0;       // 1..prefix all applied
   std::set<std::uint64_t> extra;  // applied beyond a gap
   bool has(std::uint64_t seq) const { return seq <= prefix || extra.count(seq) != 0; }
   void add(std::uint64_t seq);
@@ -116,8 +124,8 @@ class DocumentState {
   static const DocumentState& of(const Document& d) { return *d.state_; }
 
   void integrate_set(const Op& op);
-  void integrate_insert(Object& obj, const std::string& obj_name, const OpId& ref,
-                        const OpId& id, const Value& value);
+  void integrate_insert(Object& obj, const std::string& obj_name, const OpId& ref, const OpId& id,
+                        const Value& value);
   void integrate_erase(Object& obj, const OpId& id);
 };
 
