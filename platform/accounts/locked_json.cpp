@@ -1,12 +1,15 @@
 #include "accounts/locked_json.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "accounts/set_aside.h"
 #include "atomic_file/atomic_file.h"
 
 namespace accounts::detail {
@@ -15,16 +18,25 @@ using nlohmann::json;
 
 namespace {
 
-enum class ReadState { missing, ok, unreadable };
+// What is on disk now: the document, and the bytes to keep aside when they
+// are not a JSON object (an absent or empty file is simply an empty document).
+struct OnDisk {
+  json doc = json::object();
+  std::optional<std::string> damaged;
+};
 
-std::pair<json, ReadState> read_with_state(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::exists(path, ec)) return {json::object(), ReadState::missing};
-  auto bytes = atomic_file::read(path);
-  if (!bytes) return {json::object(), ReadState::unreadable};
-  json doc = json::parse(*bytes, nullptr, /*allow_exceptions=*/false);
-  if (doc.is_discarded() || !doc.is_object()) return {json::object(), ReadState::unreadable};
-  return {std::move(doc), ReadState::ok};
+std::expected<OnDisk, std::string> read_on_disk(const fs::path& path) {
+  auto bytes = atomic_file::read_if_present(path);
+  if (!bytes) return std::unexpected(bytes.error());
+  OnDisk out;
+  if (!*bytes || (*bytes)->empty()) return out;
+  json doc = json::parse(**bytes, nullptr, /*allow_exceptions=*/false);
+  if (doc.is_discarded() || !doc.is_object()) {
+    out.damaged = std::move(**bytes);
+    return out;
+  }
+  out.doc = std::move(doc);
+  return out;
 }
 
 class FileLock {
@@ -71,7 +83,10 @@ std::expected<void, std::string> ensure_folder(const fs::path& dir, bool secret)
 
 }  // namespace
 
-json read_document(const fs::path& path) { return read_with_state(path).first; }
+json read_document(const fs::path& path) {
+  auto on_disk = read_on_disk(path);
+  return on_disk ? std::move(on_disk->doc) : json::object();
+}
 
 std::expected<void, std::string> update_document(const LockedFile& file,
                                                  const std::function<void(json&)>& apply) {
@@ -80,13 +95,11 @@ std::expected<void, std::string> update_document(const LockedFile& file,
   FileLock lock(fs::path(file.path.string() + ".lock"));
   if (!lock.locked()) return std::unexpected(lock.error());
 
-  auto [doc, state] = read_with_state(file.path);
-  if (state == ReadState::unreadable) {
-    // NB: keep the damaged bytes for the user instead of overwriting them.
-    std::error_code ec;
-    fs::copy_file(file.path, fs::path(file.path.string() + ".unreadable"),
-                  fs::copy_options::overwrite_existing, ec);
-  }
+  // NB: a file that is there but cannot be read fails the save; replacing it
+  // with only this save's changes would lose everything else in it.
+  auto on_disk = read_on_disk(file.path);
+  if (!on_disk) return std::unexpected(on_disk.error());
+  json& doc = on_disk->doc;
   std::string bytes;
   try {
     apply(doc);
@@ -96,6 +109,14 @@ std::expected<void, std::string> update_document(const LockedFile& file,
     // part of a secret; say only what went wrong.
     return std::unexpected("cannot save " + file.path.filename().string() +
                            ": a value is not valid UTF-8 text");
+  }
+  if (on_disk->damaged) {
+    // The damaged bytes stay with the user; without a kept copy, no save.
+    auto kept = set_aside(file.path, *on_disk->damaged, file.secret);
+    if (!kept) {
+      return std::unexpected("cannot keep the unreadable " + file.path.filename().string() +
+                             " aside: " + kept.error());
+    }
   }
   atomic_file::Options options;
   options.private_dirs = file.secret;

@@ -8,9 +8,8 @@
 #include <expected>
 #include <filesystem>
 #include <functional>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 namespace accounts::detail {
 
@@ -19,12 +18,16 @@ struct LockedFile {
   bool secret = false;         // 0600 file in a 0700 folder
 };
 
-// Reads the document; an absent or unreadable file reads as an empty object.
-// A file that is not JSON at all is kept aside as "<name>.unreadable" by the
-// next update, so its bytes are never silently destroyed.
+// Reads the document; an absent, unreadable or damaged file reads as an empty
+// object (loading never fails).
 [[nodiscard]] nlohmann::json read_document(const std::filesystem::path& path);
 
 // Locks, re-reads, calls `apply` on the fresh document, writes it, unlocks.
+// A file that is there but cannot be read fails the update with the read
+// error and is left as it is. A file that is not a JSON object is kept aside
+// first ("<name>.unreadable", then ".unreadable.1" …, never overwriting an
+// earlier copy) and replaced by a fresh document; if it cannot be kept aside,
+// the update fails and the file is left as it is.
 [[nodiscard]] std::expected<void, std::string> update_document(
     const LockedFile& file, const std::function<void(nlohmann::json&)>& apply);
 

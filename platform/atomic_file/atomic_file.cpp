@@ -1,12 +1,13 @@
 #include "atomic_file/atomic_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace atomic_file {
 namespace fs = std::filesystem;
@@ -83,9 +84,12 @@ std::expected<void, std::string> write(const fs::path& path, std::string_view by
   return {};
 }
 
-std::expected<std::string, std::string> read(const fs::path& path) {
+std::expected<std::optional<std::string>, std::string> read_if_present(const fs::path& path) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::unexpected(errno_text("cannot open", path));
+  if (fd < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return std::unexpected(errno_text("cannot open", path));
+  }
   std::string out;
   char buf[65536];
   for (;;) {
@@ -101,6 +105,16 @@ std::expected<std::string, std::string> read(const fs::path& path) {
   }
   ::close(fd);
   return out;
+}
+
+std::expected<std::string, std::string> read(const fs::path& path) {
+  auto bytes = read_if_present(path);
+  if (!bytes) return std::unexpected(bytes.error());
+  if (!*bytes) {
+    errno = ENOENT;
+    return std::unexpected(errno_text("cannot open", path));
+  }
+  return std::move(**bytes);
 }
 
 }  // namespace atomic_file

@@ -5,6 +5,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,10 +13,9 @@ namespace atomic_file {
 
 struct Options {
   // Permission bits of the written file.
-  std::filesystem::perms mode = std::filesystem::perms::owner_read |
-                                std::filesystem::perms::owner_write |
-                                std::filesystem::perms::group_read |
-                                std::filesystem::perms::others_read;
+  std::filesystem::perms mode =
+      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+      std::filesystem::perms::group_read | std::filesystem::perms::others_read;
   // Create missing parent folders (with mode 0700 when private_dirs is set).
   bool create_dirs = true;
   bool private_dirs = false;
@@ -29,5 +29,10 @@ struct Options {
 
 // Reads a whole file; an error text when it cannot be read.
 [[nodiscard]] std::expected<std::string, std::string> read(const std::filesystem::path& path);
+
+// Like read(), but a file that does not exist gives no value instead of an
+// error, so callers can tell "absent" from "there but unreadable".
+[[nodiscard]] std::expected<std::optional<std::string>, std::string> read_if_present(
+    const std::filesystem::path& path);
 
 }  // namespace atomic_file
