@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 
 #include "accounts/account_store.h"
 #include "accounts/secret_vault.h"
@@ -229,9 +230,74 @@ TEST(LoadAccounts, SkipsRecordsWhoseSettingsDoNotRead) {
   EXPECT_EQ(list.entries[1].settings.auth, AuthKind::Password);
   EXPECT_EQ(list.active, 1u);
 
-  // The next save removes the unreadable records from the store.
+  // A save of what was loaded keeps the records that were skipped.
   ASSERT_TRUE(save_accounts(list.entries, list.active, dir.path()));
-  EXPECT_EQ(accounts::AccountStore::load_in(dir.path()).list(email_type).size(), 2u);
+  EXPECT_EQ(accounts::AccountStore::load_in(dir.path()).list(email_type).size(), 5u);
+  EXPECT_EQ(load_accounts(dir.path()).entries, list.entries);
+}
+
+TEST(SaveAccounts, RecordsThatDoNotLoadStayExactlyAsTheyAreWithTheirSecrets) {
+  const auto good = nlohmann::json(settings_document(account("good@x.org").settings, false));
+  auto without = [&](const char* key) {
+    auto doc = good;
+    doc.erase(key);
+    return doc;
+  };
+  auto with = [&](const char* key, nlohmann::json value) {
+    auto doc = good;
+    doc[key] = std::move(value);
+    return doc;
+  };
+  const std::vector<std::pair<std::string, nlohmann::json>> unreadable = {
+      {"missing-key@x.org", without("imap_host")},
+      {"big-port@x.org", with("imap_port", 70000)},
+      {"newer@x.org", with("imap_tls", {{"mode", "starttls"}, {"pinned", true}})},
+      {"new-auth@x.org", with("auth", "Passkey")},
+      {"no-settings@x.org", nullptr},
+  };
+  TempDir dir;
+  const auto store_file = dir.path() / accounts::AccountStore::file_name;
+  {
+    auto store = accounts::AccountStore::load_in(dir.path());
+    auto vault = accounts::SecretVault::open_in(dir.path());
+    for (const auto& [id, settings] : unreadable) {
+      accounts::AccountRecord r;
+      r.id = {id};
+      r.type = email_type;
+      r.label = "kept " + id;
+      r.settings = settings;
+      r.avatar = true;
+      store.upsert(r);
+      vault.put(id, {"secret of " + id, std::nullopt});
+    }
+    ASSERT_TRUE(vault.try_save());
+    ASSERT_TRUE(store.save_in(dir.path()));
+  }
+  auto records_by_id = [&] {
+    std::map<std::string, std::string> out;
+    const auto doc = nlohmann::json::parse(file_bytes(store_file));
+    for (const auto& r : doc["accounts"]) out[r["id"].get<std::string>()] = r.dump();
+    return out;
+  };
+  const auto before = records_by_id();
+
+  auto list = load_accounts(dir.path());
+  EXPECT_TRUE(list.entries.empty());
+  // Adding an account, then removing every loaded one, must not touch them.
+  upsert_account(list, account("added@x.org", AuthKind::Password, "pa"));
+  ASSERT_TRUE(persist_accounts(StorageLocation::directory(dir.path()), list));
+  ASSERT_TRUE(save_accounts({}, 0, dir.path()));
+
+  const auto after = records_by_id();
+  EXPECT_FALSE(after.contains("added@x.org"));
+  auto vault = accounts::SecretVault::open_in(dir.path());
+  EXPECT_FALSE(vault.get("added@x.org"));
+  for (const auto& [id, settings] : unreadable) {
+    SCOPED_TRACE(id);
+    ASSERT_TRUE(after.contains(id));
+    EXPECT_EQ(after.at(id), before.at(id));
+    EXPECT_EQ(vault.get(id), (accounts::Secret{"secret of " + id, std::nullopt}));
+  }
 }
 
 TEST(LoadAccounts, AnActiveIdNotInTheListGivesIndexZero) {

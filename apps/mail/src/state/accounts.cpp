@@ -1,6 +1,7 @@
 #include "state/accounts.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "accounts/account_store.h"
@@ -55,20 +56,28 @@ accounts::AccountTypeId email_type() {
   return accounts::AccountTypeId::from(mail_account_type());
 }
 
+// The entry a stored record loads as, without its password; none when the
+// record has no settings document or it does not read.
+std::optional<MailAccount> account_from_record(const accounts::AccountRecord& record) {
+  if (record.settings.is_null()) return std::nullopt;
+  auto stored = read_settings_document(record.settings);
+  if (!stored) return std::nullopt;
+  MailAccount account;
+  account.id = record.id.to_string();
+  account.settings = std::move(stored->settings);
+  account.collapsed = stored->collapsed;
+  account.avatar = record.avatar;
+  return account;
+}
+
 AccountList read_accounts(const accounts::AccountStore& store, const accounts::SecretVault& vault) {
   AccountList out;
   const auto type = email_type();
   for (const auto& record : store.list(type)) {
-    if (record.settings.is_null()) continue;
-    auto stored = read_settings_document(record.settings);
-    if (!stored) continue;  // unreadable settings: dropped, removed by the next save
-    MailAccount account;
-    account.id = record.id.to_string();
-    account.settings = std::move(stored->settings);
-    account.collapsed = stored->collapsed;
-    account.avatar = record.avatar;
-    if (auto secret = vault.get(account.id)) account.settings.password = secret->password;
-    out.entries.push_back(std::move(account));
+    auto account = account_from_record(record);
+    if (!account) continue;  // unreadable settings: skipped, and left alone by saves
+    if (auto secret = vault.get(account->id)) account->settings.password = secret->password;
+    out.entries.push_back(std::move(*account));
   }
   out.active = 0;
   if (auto active = store.active_id(type)) {
@@ -102,6 +111,10 @@ std::expected<void, std::string> save_accounts(const std::vector<MailAccount>& l
   for (const auto& a : list) kept.insert(a.id);
   for (const auto& record : store.list(type)) {
     if (kept.contains(record.id.to_string())) continue;
+    // NB: a record that does not load (settings of a newer version, a hand
+    // edit) never reached the list, so its absence there is no request to
+    // remove it. It stays exactly as it is, and so does its secret.
+    if (!account_from_record(record)) continue;
     store.remove(record.id);
     vault.remove(record.id.to_string());
   }

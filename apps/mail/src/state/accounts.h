@@ -37,12 +37,14 @@ void remove_account(AccountList& list, std::size_t index);
 [[nodiscard]] const char* mail_account_type();
 
 // Reads the accounts at the configuration root, or in `dir`. Records whose
-// settings document does not read are skipped.
+// settings document does not read are skipped (and saves leave them alone).
 [[nodiscard]] AccountList load_accounts();
 [[nodiscard]] AccountList load_accounts(const std::filesystem::path& dir);
 
-// Writes the whole list to the store and the vault in `dir`. The vault is
-// saved first; a vault error stops the save before the store is written.
+// Writes the whole list to the store and the vault in `dir`: stored accounts
+// missing from the list are removed with their secrets, except records that
+// do not load, which are kept as they are. The vault is saved first; a vault
+// error stops the save before the store is written.
 [[nodiscard]] std::expected<void, std::string> save_accounts(
     const std::vector<MailAccount>& accounts, std::size_t active_index,
     const std::filesystem::path& dir);
