@@ -1,7 +1,11 @@
 #include "state/local_state.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -101,6 +105,35 @@ TEST(LocalState, AFailedWriteKeepsTheOldValueAndIsRetried) {
   EXPECT_FALSE(save_compose_format(state, ComposeFormat::PlainText));  // written this time
   EXPECT_EQ(read_file(folder / "mail-local.json"), R"({"compose_format":"text"})");
   EXPECT_EQ(state.remembered, ComposeFormat::PlainText);
+}
+
+TEST(LocalState, AWriteThatFailsHalfwayLeavesThePreviousFileWhole) {
+  TempDir dir;
+  const auto file = dir.path() / "mail-local.json";
+  write_file(file, R"({"compose_format":"text"})");
+  auto state = load_compose_format(StorageLocation::directory(dir.path()));
+  ASSERT_EQ(state.remembered, ComposeFormat::PlainText);
+
+  // A child process may write only a few bytes per file, so the write of the
+  // new preference stops partway, as on a full disk.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{5, 5};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+    const auto status = save_compose_format(state, ComposeFormat::Html);
+    ::_exit(status && status->starts_with("Compose format changed, but could not save") ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should have reported the failed write";
+
+  EXPECT_EQ(read_file(file), R"({"compose_format":"text"})");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"mail-local.json"});  // no temporary file left
 }
 
 TEST(LocalState, WithoutAPathChangesAreAcceptedSilently) {

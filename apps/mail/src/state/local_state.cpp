@@ -1,14 +1,10 @@
 #include "state/local_state.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
-#include <system_error>
 
 #include "accounts/config_root.h"
 #include "accounts/sync_reporter.h"
+#include "atomic_file/atomic_file.h"
 #include "log/log.h"
 
 namespace mail {
@@ -23,12 +19,9 @@ std::optional<fs::path> local_state_path(const StorageLocation& location) {
 namespace {
 
 ComposeFormat read_format(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return ComposeFormat::Html;
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) return ComposeFormat::Html;
-  const auto doc = nlohmann::json::parse(buf.str(), nullptr, /*allow_exceptions=*/false);
+  const auto bytes = atomic_file::read(path);
+  if (!bytes) return ComposeFormat::Html;
+  const auto doc = nlohmann::json::parse(*bytes, nullptr, /*allow_exceptions=*/false);
   if (!doc.is_object()) return ComposeFormat::Html;
   auto it = doc.find("compose_format");
   if (it == doc.end() || !it->is_string()) return ComposeFormat::Html;
@@ -37,19 +30,10 @@ ComposeFormat read_format(const fs::path& path) {
 }
 
 std::expected<void, std::string> write_format(const fs::path& path, ComposeFormat format) {
-  std::error_code ec;
-  if (path.has_parent_path()) {
-    fs::create_directories(path.parent_path(), ec);
-    if (ec) return std::unexpected(ec.message());
-  }
-  const std::string text = format == ComposeFormat::PlainText ? R"({"compose_format":"text"})"
-                                                              : R"({"compose_format":"html"})";
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return std::unexpected(std::string(std::strerror(errno)));
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) return std::unexpected(std::string("could not write ") + path.string());
-  return {};
+  const std::string_view text = format == ComposeFormat::PlainText ? R"({"compose_format":"text"})"
+                                                                   : R"({"compose_format":"html"})";
+  // Missing folders are created; a failed write leaves the previous file whole.
+  return atomic_file::write(path, text);
 }
 
 }  // namespace

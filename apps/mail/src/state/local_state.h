@@ -29,7 +29,8 @@ struct LocalState {
 [[nodiscard]] LocalState load_compose_format(const StorageLocation& location);
 
 // Writes {"compose_format":"text"|"html"} when `format` differs from the
-// remembered value. On failure the remembered value stays as it was and the
+// remembered value, through the atomic file writer (a failed write leaves the
+// previous file whole). On failure the remembered value stays as it was and the
 // status text "Compose format changed, but could not save that preference: {}"
 // is returned.
 [[nodiscard]] std::optional<std::string> save_compose_format(LocalState& state,
