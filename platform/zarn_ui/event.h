@@ -26,9 +26,13 @@ struct Modifiers {
 
 enum class PointerButton { Left, Right, Middle, Other };
 
+// A key press. Key::Character comes only with a chord (Ctrl, Alt or Super
+// held): its text names the key ("a" for Ctrl+A). A character typed without
+// one arrives as a TextEvent instead. Space is a named key whose text is " ";
+// text fields insert it.
 struct KeyPress {
   Key key = Key::Unknown;
-  std::string text;  // what the key types, for Key::Character (e.g. "x", "?")
+  std::string text;  // the chord's key for Key::Character (e.g. "a"), " " for Space
   Modifiers mods;
   bool repeat = false;
 };
@@ -39,10 +43,29 @@ struct KeyRelease {
   Modifiers mods;
 };
 
-// Committed text (typing, input methods).
-struct TextInput {
+// Committed text: typing, and what an input method commits. A typed
+// character arrives once, as this, and never also as a KeyPress of
+// Key::Character (those carry only chords such as Ctrl+A).
+struct TextEvent {
   std::string text;
 };
+
+// An input method's composition in progress: shown at the caret (usually
+// underlined) and replaced by each later Preedit; an empty text ends it.
+// `cursor` is a byte offset into `text`.
+struct Preedit {
+  std::string text;
+  int cursor = 0;
+};
+
+// How keyboard focus arrived, so a field can select its text on Tab.
+enum class FocusReason { Tab, Pointer, Other };
+
+// Keyboard focus arrives at or leaves the widget that receives this.
+struct FocusIn {
+  FocusReason reason = FocusReason::Other;
+};
+struct FocusOut {};
 
 struct PointerMove {
   Point pos;
@@ -62,6 +85,12 @@ struct PointerRelease {
   Modifiers mods;
 };
 
+// The pointer comes over a widget (or one of its descendants) and leaves it.
+struct PointerEnter {
+  Point pos;
+};
+struct PointerLeave {};
+
 struct Wheel {
   enum class Unit { Lines, Pixels };
   Point pos;
@@ -70,8 +99,12 @@ struct Wheel {
   Modifiers mods;
 };
 
-using Event = std::variant<KeyPress, KeyRelease, TextInput, PointerMove, PointerPress,
-                           PointerRelease, Wheel>;
+using Event = std::variant<KeyPress, KeyRelease, TextEvent, Preedit, FocusIn, FocusOut,
+                           PointerMove, PointerPress, PointerRelease, PointerEnter, PointerLeave,
+                           Wheel>;
+
+// The pointer's shape over a widget: the host shows it.
+enum class CursorShape { Arrow, Hand, IBeam };
 
 enum class EventResult { Ignored, Handled };
 
@@ -81,6 +114,7 @@ inline const Point* event_position(const Event& e) {
   if (auto* p = std::get_if<PointerPress>(&e)) return &p->pos;
   if (auto* r = std::get_if<PointerRelease>(&e)) return &r->pos;
   if (auto* w = std::get_if<Wheel>(&e)) return &w->pos;
+  if (auto* n = std::get_if<PointerEnter>(&e)) return &n->pos;
   return nullptr;
 }
 

@@ -128,6 +128,11 @@ class Widget {
   virtual Rect bounds() const = 0;
   // The widget (this or a descendant) that takes a pointer at `p`, if any.
   virtual Widget* hit_test(Point /*p*/) { return nullptr; }
+  // Whether keyboard focus may rest here (Tab stops at it, a press may give
+  // it focus when its handler asks through EventContext::request_focus).
+  virtual bool focusable() const { return false; }
+  // The pointer's shape at `p` over this widget.
+  virtual CursorShape cursor(Point /*p*/) const { return CursorShape::Arrow; }
   // The rectangle of a modal surface that takes all input, if one is open.
   virtual std::optional<Rect> modal_rect() const { return std::nullopt; }
 

@@ -1,10 +1,10 @@
-#include <gtest/gtest.h>
-
 #include "zarn_ui/qt/event_translate.h"
+
+#include <gtest/gtest.h>
 
 using namespace zarn_ui;
 
-TEST(QtEvents, KeysBecomeNamedKeysOrCharactersWithModifiers) {
+TEST(QtEvents, KeysBecomeNamedKeysOrChordsWithModifiers) {
   struct Case {
     int qt_key;
     Qt::KeyboardModifiers mods;
@@ -17,15 +17,23 @@ TEST(QtEvents, KeysBecomeNamedKeysOrCharactersWithModifiers) {
       {Qt::Key_Escape, Qt::NoModifier, "\x1b", Key::Escape, "", {}},
       {Qt::Key_Return, Qt::NoModifier, "\r", Key::Enter, "", {}},
       {Qt::Key_Backtab, Qt::ShiftModifier, "", Key::Tab, "", {.shift = true}},
-      {Qt::Key_Question, Qt::ShiftModifier, "?", Key::Character, "?", {.shift = true}},
       {Qt::Key_A, Qt::ControlModifier, "\x01", Key::Character, "a", {.ctrl = true}},
+      {Qt::Key_R,
+       Qt::ControlModifier | Qt::ShiftModifier,
+       "\x12",
+       Key::Character,
+       "r",
+       {.shift = true, .ctrl = true}},
       {Qt::Key_K, Qt::MetaModifier, "k", Key::Character, "k", {.command = true}},
+      {Qt::Key_N, Qt::AltModifier, "n", Key::Character, "n", {.alt = true}},
       {Qt::Key_Space, Qt::NoModifier, " ", Key::Space, " ", {}},
+      {Qt::Key_Space, Qt::ShiftModifier, " ", Key::Space, " ", {.shift = true}},
   };
   for (const Case& c : cases) {
     QKeyEvent e(QEvent::KeyPress, c.qt_key, c.mods, c.text);
     auto ev = qt::translate_key(e, true);
     ASSERT_TRUE(ev) << c.qt_key;
+    ASSERT_TRUE(std::holds_alternative<KeyPress>(*ev)) << c.qt_key;
     const auto& press = std::get<KeyPress>(*ev);
     EXPECT_EQ(press.key, c.key) << c.qt_key;
     EXPECT_EQ(press.text, c.want_text) << c.qt_key;
@@ -35,9 +43,36 @@ TEST(QtEvents, KeysBecomeNamedKeysOrCharactersWithModifiers) {
   EXPECT_FALSE(qt::translate_key(shift_alone, true));
 }
 
+// A typed character arrives once, as text: never also as a key press that a
+// shortcut table would take for "r" or "?".
+TEST(QtEvents, TypedCharactersArriveOnlyAsText) {
+  struct Case {
+    int qt_key;
+    Qt::KeyboardModifiers mods;
+    QString text;
+  } cases[] = {
+      {Qt::Key_R, Qt::NoModifier, "r"},
+      {Qt::Key_Question, Qt::ShiftModifier, "?"},
+      {Qt::Key_R, Qt::ShiftModifier, "R"},
+      {Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("é")},
+      {Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("ж")},
+  };
+  for (const Case& c : cases) {
+    QKeyEvent e(QEvent::KeyPress, c.qt_key, c.mods, c.text);
+    auto ev = qt::translate_key(e, true);
+    ASSERT_TRUE(ev) << c.text.toStdString();
+    const auto* text = std::get_if<TextEvent>(&*ev);
+    ASSERT_NE(text, nullptr) << c.text.toStdString();
+    EXPECT_EQ(text->text, c.text.toStdString());
+  }
+  // Delete's text is the DEL control character: it stays a named key.
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, "\x7f");
+  EXPECT_EQ(std::get<KeyPress>(*qt::translate_key(del, true)).key, Key::Delete);
+}
+
 TEST(QtEvents, PointerPositionsAreDividedByTheScaleFactor) {
-  QMouseEvent press(QEvent::MouseButtonPress, QPointF(200, 100), QPointF(200, 100),
-                    Qt::RightButton, Qt::RightButton, Qt::ShiftModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(200, 100), QPointF(200, 100), Qt::RightButton,
+                    Qt::RightButton, Qt::ShiftModifier);
   auto ev = std::get<PointerPress>(qt::translate_mouse(press, 2.0));
   EXPECT_EQ(ev.pos, (Point{100, 50}));
   EXPECT_EQ(ev.button, PointerButton::Right);

@@ -16,22 +16,37 @@ namespace {
 Key named_key(int qt_key) {
   switch (qt_key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter: return Key::Enter;
-    case Qt::Key_Escape: return Key::Escape;
+    case Qt::Key_Enter:
+      return Key::Enter;
+    case Qt::Key_Escape:
+      return Key::Escape;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return Key::Tab;
-    case Qt::Key_Backspace: return Key::Backspace;
-    case Qt::Key_Delete: return Key::Delete;
-    case Qt::Key_Space: return Key::Space;
-    case Qt::Key_Left: return Key::Left;
-    case Qt::Key_Right: return Key::Right;
-    case Qt::Key_Up: return Key::Up;
-    case Qt::Key_Down: return Key::Down;
-    case Qt::Key_Home: return Key::Home;
-    case Qt::Key_End: return Key::End;
-    case Qt::Key_PageUp: return Key::PageUp;
-    case Qt::Key_PageDown: return Key::PageDown;
-    default: break;
+    case Qt::Key_Backtab:
+      return Key::Tab;
+    case Qt::Key_Backspace:
+      return Key::Backspace;
+    case Qt::Key_Delete:
+      return Key::Delete;
+    case Qt::Key_Space:
+      return Key::Space;
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_Up:
+      return Key::Up;
+    case Qt::Key_Down:
+      return Key::Down;
+    case Qt::Key_Home:
+      return Key::Home;
+    case Qt::Key_End:
+      return Key::End;
+    case Qt::Key_PageUp:
+      return Key::PageUp;
+    case Qt::Key_PageDown:
+      return Key::PageDown;
+    default:
+      break;
   }
   if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) {
     return static_cast<Key>(static_cast<int>(Key::F1) + (qt_key - Qt::Key_F1));
@@ -41,10 +56,14 @@ Key named_key(int qt_key) {
 
 PointerButton button(Qt::MouseButton b) {
   switch (b) {
-    case Qt::LeftButton: return PointerButton::Left;
-    case Qt::RightButton: return PointerButton::Right;
-    case Qt::MiddleButton: return PointerButton::Middle;
-    default: return PointerButton::Other;
+    case Qt::LeftButton:
+      return PointerButton::Left;
+    case Qt::RightButton:
+      return PointerButton::Right;
+    case Qt::MiddleButton:
+      return PointerButton::Middle;
+    default:
+      return PointerButton::Other;
   }
 }
 
@@ -56,7 +75,16 @@ std::optional<Event> translate_key(const QKeyEvent& e, bool pressed) {
   Modifiers mods = modifiers(e.modifiers());
   if (e.key() == Qt::Key_Backtab) mods.shift = true;
   if (key == Key::Unknown) {
-    if (text.empty() || static_cast<unsigned char>(text[0]) < 0x20) {
+    const bool printable =
+        !text.empty() && static_cast<unsigned char>(text[0]) >= 0x20 && text != "\x7f";
+    const bool chord = mods.ctrl || mods.alt || mods.command;
+    // A typed character arrives once, as text, so that a text field takes it
+    // and no shortcut acts on it as well; only chords stay key presses.
+    if (printable && !chord) {
+      if (pressed) return TextEvent{text};
+      return KeyRelease{Key::Character, text, mods};
+    }
+    if (!printable) {
       // Control chords carry no printable text: name the key by its letter.
       if (e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z) {
         text = std::string(1, static_cast<char>('a' + (e.key() - Qt::Key_A)));

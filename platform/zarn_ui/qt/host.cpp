@@ -138,7 +138,7 @@ class HostWindow : public QWidget {
   void mouseMoveEvent(QMouseEvent* e) override { deliver(qt::translate_mouse(*e, 1.0)); }
   void wheelEvent(QWheelEvent* e) override { deliver(qt::translate_wheel(*e, 1.0)); }
   void inputMethodEvent(QInputMethodEvent* e) override {
-    if (!e->commitString().isEmpty()) deliver(Event{TextInput{e->commitString().toStdString()}});
+    if (!e->commitString().isEmpty()) deliver(Event{TextEvent{e->commitString().toStdString()}});
   }
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the widgets
 
