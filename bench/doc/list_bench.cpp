@@ -6,7 +6,7 @@
 #include <map>
 
 #include "corpus.h"
-#include "pane/list_model.h"
+#include "list_model/list_model.h"
 
 namespace {
 

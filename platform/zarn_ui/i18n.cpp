@@ -2,14 +2,13 @@
 
 #include <cstdlib>
 
+#include "text_codec/ascii.h"
+
 namespace zarn_ui {
 
 namespace {
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-  return s;
-}
+using text_codec::trim;
+
 bool valid_key(std::string_view key) {
   if (key.empty()) return false;
   for (char c : key) {
@@ -91,8 +90,8 @@ std::string I18nManager::lookup_plain(std::string_view key) const {
   return pseudo_ ? pseudo_localise(it->second) : it->second;
 }
 
-std::string I18nManager::lookup(std::string_view key,
-                                const std::vector<std::pair<std::string, std::string>>& args) const {
+std::string I18nManager::lookup(
+    std::string_view key, const std::vector<std::pair<std::string, std::string>>& args) const {
   std::string text = lookup_plain(key);
   std::string out;
   std::size_t i = 0;
@@ -159,20 +158,44 @@ std::string pseudo_localise(std::string_view text) {
     const char* sub = nullptr;
     if (!in_placeholder) {
       switch (c) {
-        case 'a': sub = "á"; break;
-        case 'e': sub = "é"; break;
-        case 'i': sub = "í"; break;
-        case 'o': sub = "ö"; break;
-        case 'u': sub = "ü"; break;
-        case 'c': sub = "ç"; break;
-        case 'n': sub = "ñ"; break;
-        case 'A': sub = "Å"; break;
-        case 'E': sub = "É"; break;
-        case 'O': sub = "Ö"; break;
-        default: break;
+        case 'a':
+          sub = "á";
+          break;
+        case 'e':
+          sub = "é";
+          break;
+        case 'i':
+          sub = "í";
+          break;
+        case 'o':
+          sub = "ö";
+          break;
+        case 'u':
+          sub = "ü";
+          break;
+        case 'c':
+          sub = "ç";
+          break;
+        case 'n':
+          sub = "ñ";
+          break;
+        case 'A':
+          sub = "Å";
+          break;
+        case 'E':
+          sub = "É";
+          break;
+        case 'O':
+          sub = "Ö";
+          break;
+        default:
+          break;
       }
     }
-    if (sub) out += sub; else out += c;
+    if (sub)
+      out += sub;
+    else
+      out += c;
   }
   out += "]";
   return out;

@@ -1,5 +1,7 @@
 #include "autoconfig/apply.h"
 
+#include "text_codec/ascii.h"
+
 namespace mail {
 namespace {
 
@@ -27,7 +29,7 @@ void guess_servers(AccountSettings& settings) {
   const auto at = settings.email.find('@');
   if (at == std::string::npos) return;
   const std::string local = settings.email.substr(0, at);
-  const std::string domain = ascii_lower(std::string_view(settings.email).substr(at + 1));
+  const std::string domain = text_codec::to_lower(std::string_view(settings.email).substr(at + 1));
   if (settings.username.empty()) settings.username = settings.email;
   if (settings.display_name.empty()) settings.display_name = local;
   settings.imap_host = "imap." + domain;

@@ -2,20 +2,14 @@
 
 #include <string>
 
+#include "text_codec/ascii.h"
+
 namespace mail {
 namespace {
 
 constexpr std::string_view npos_view{};
 
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
-  return s;
-}
+using text_codec::trim;
 
 bool ends_start_tag_name(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '/' || c == '>';
@@ -85,8 +79,8 @@ Server read_server(std::string_view block) {
     return t;
   }();
   s.tls = !(socket_type.empty() || socket_type == "PLAIN" || socket_type == "NONE");
-  s.oauth = ascii_lower(element_text(block, "authentication").value_or(npos_view)).find("oauth") !=
-            std::string::npos;
+  s.oauth = text_codec::to_lower(element_text(block, "authentication").value_or(npos_view))
+                .find("oauth") != std::string::npos;
   return s;
 }
 

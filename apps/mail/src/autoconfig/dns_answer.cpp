@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "text_codec/ascii.h"
+
 namespace mail {
 namespace {
 
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
-  return s;
-}
+using text_codec::is_ascii_space;
+using text_codec::trim;
 
 std::optional<std::uint16_t> read_u16(std::string_view text) {
   if (text.empty() || text.size() > 5) return std::nullopt;
@@ -45,7 +40,7 @@ std::vector<MxRecord> read_mx_answer(std::string_view body) {
     const auto data = entry.find("data");
     if (data == entry.end() || !data->is_string()) continue;
     const std::string_view text = trim(data->get_ref<const std::string&>());
-    const auto gap = std::find_if(text.begin(), text.end(), is_space);
+    const auto gap = std::find_if(text.begin(), text.end(), is_ascii_space);
     if (gap == text.end()) continue;
     const auto preference = read_u16(text.substr(0, static_cast<std::size_t>(gap - text.begin())));
     const std::string_view host = trim(text.substr(static_cast<std::size_t>(gap - text.begin())));

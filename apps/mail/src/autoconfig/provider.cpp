@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "text_codec/ascii.h"
+
 namespace mail {
 namespace {
 
@@ -55,14 +57,6 @@ constexpr std::array<FurtherEntry, 6> further_entries{{
 
 }  // namespace
 
-std::string ascii_lower(std::string_view text) {
-  std::string out(text);
-  for (auto& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 std::string_view provider_kind_name(ProviderKind kind) {
   switch (kind) {
     case ProviderKind::Google:
@@ -80,7 +74,7 @@ std::string_view provider_kind_name(ProviderKind kind) {
 }
 
 std::optional<ProviderKind> provider_kind_for_domain(std::string_view domain) {
-  const std::string lower = ascii_lower(domain);
+  const std::string lower = text_codec::to_lower(domain);
   const std::string_view label = first_label(lower);
   using A2 = std::array<std::string_view, 2>;
   using A3 = std::array<std::string_view, 3>;
@@ -95,7 +89,7 @@ std::optional<ProviderKind> provider_kind_for_domain(std::string_view domain) {
 }
 
 std::optional<ProviderKind> provider_kind_for_mx(std::string_view host) {
-  std::string lower = ascii_lower(host);
+  std::string lower = text_codec::to_lower(host);
   while (!lower.empty() && lower.back() == '.') lower.pop_back();
   struct Suffixes {
     ProviderKind kind;
@@ -134,7 +128,7 @@ ProviderSettings provider_record(ProviderKind kind) {
 
 std::optional<ProviderSettings> known_provider(std::string_view domain) {
   if (auto kind = provider_kind_for_domain(domain)) return provider_record(*kind);
-  const std::string lower = ascii_lower(domain);
+  const std::string lower = text_codec::to_lower(domain);
   const std::string_view label = first_label(lower);
   for (const auto& e : further_entries) {
     bool label_matches = false;

@@ -43,7 +43,4 @@ std::string_view provider_kind_name(ProviderKind kind);
 // the domain's first label.
 [[nodiscard]] std::optional<ProviderSettings> known_provider(std::string_view domain);
 
-// ASCII lower-casing used by every domain rule.
-[[nodiscard]] std::string ascii_lower(std::string_view text);
-
 }  // namespace mail

@@ -2,18 +2,12 @@
 
 #include <string>
 
+#include "text_codec/ascii.h"
+
 namespace mail {
 namespace {
 
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
-  return s;
-}
+using text_codec::trim;
 
 }  // namespace
 

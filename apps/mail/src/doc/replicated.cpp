@@ -11,17 +11,24 @@ namespace {
 
 using persist::Path;
 
-Path flags(std::string_view key) { return {"flags", std::string(key)}; }
-Path flag(std::string_view key, const char* leaf) { return {"flags", std::string(key), leaf}; }
-Path presence(std::string_view key) { return {"messages", std::string(key)}; }
+Path flags(std::string_view key) {
+  return {"flags", std::string(key)};
+}
+Path flag(std::string_view key, const char* leaf) {
+  return {"flags", std::string(key), leaf};
+}
+Path presence(std::string_view key) {
+  return {"messages", std::string(key)};
+}
 Path presence(std::string_view key, const char* leaf) {
   return {"messages", std::string(key), leaf};
 }
-Path labels_path(std::string_view key) { return {"flags", std::string(key), "labels"}; }
+Path labels_path(std::string_view key) {
+  return {"flags", std::string(key), "labels"};
+}
 
-constexpr std::array<const char*, 8> draft_keys{"to",        "cc",           "bcc",
-                                                "subject",   "body",         "html_body",
-                                                "calendar_ics", "attachments"};
+constexpr std::array<const char*, 8> draft_keys{"to",   "cc",        "bcc",          "subject",
+                                                "body", "html_body", "calendar_ics", "attachments"};
 
 }  // namespace
 
@@ -231,6 +238,44 @@ std::vector<std::string> present_ids(const ReplicatedDocument& doc,
   return out;
 }
 
+// What a mail action may store: longer texts are cut, not refused.
+constexpr std::size_t max_label_chars = 128;
+constexpr std::size_t max_folder_name_chars = 96;
+constexpr std::size_t max_recipient_field_chars = 8192;
+constexpr std::size_t max_subject_chars = 998;  // one header line (RFC 5322 section 2.1.1)
+constexpr std::size_t max_body_chars = 262144;
+
+// Purge acts only when every id names a message that is in Trash now.
+std::expected<void, ActionError> purge_from_trash(ReplicatedDocument& doc,
+                                                  const std::vector<std::string>& requested) {
+  const auto ids = normalize_ids(requested);
+  const bool all_in_trash =
+      !ids.empty() && std::all_of(ids.begin(), ids.end(), [&](const std::string& key) {
+        return is_present(doc, key) &&
+               doc.get_string(flag(key, "folder")) == folder_key(FolderRole::Trash);
+      });
+  if (!all_in_trash)
+    return std::unexpected(
+        ActionError{purge_precondition_code, std::string(purge_precondition_message)});
+  for (const auto& key : ids) mark_purged(doc, key);
+  return {};
+}
+
+// The draft as it may be stored: every text cleaned and cut to its limit, an
+// invitation kept only when it is bounded, attachments validated.
+DraftData bounded_draft(const DraftData& in) {
+  DraftData d;
+  d.to = clean_text(in.to, max_recipient_field_chars, false);
+  d.cc = clean_text(in.cc, max_recipient_field_chars, false);
+  d.bcc = clean_text(in.bcc, max_recipient_field_chars, false);
+  d.subject = clean_text(in.subject, max_subject_chars, false);
+  d.body = clean_text(in.body, max_body_chars, true);
+  if (in.html_body) d.html_body = clean_text(*in.html_body, max_body_chars, true);
+  if (in.calendar_ics && is_bounded_invitation(*in.calendar_ics)) d.calendar_ics = in.calendar_ics;
+  d.attachments = validate_list(in.attachments);
+  return d;
+}
+
 }  // namespace
 
 std::expected<void, ActionError> apply_action(ReplicatedDocument& doc, const MailAction& action) {
@@ -247,18 +292,9 @@ std::expected<void, ActionError> apply_action(ReplicatedDocument& doc, const Mai
           if (!role) return {};
           for (const auto& key : present_ids(doc, a.ids)) put_folder(doc, key, *role);
         } else if constexpr (std::is_same_v<T, A::Purge>) {
-          const auto ids = normalize_ids(a.ids);
-          const bool all_in_trash =
-              !ids.empty() && std::all_of(ids.begin(), ids.end(), [&](const std::string& key) {
-                return is_present(doc, key) &&
-                       doc.get_string(flag(key, "folder")) == folder_key(FolderRole::Trash);
-              });
-          if (!all_in_trash)
-            return std::unexpected(
-                ActionError{purge_precondition_code, std::string(purge_precondition_message)});
-          for (const auto& key : ids) mark_purged(doc, key);
+          return purge_from_trash(doc, a.ids);
         } else if constexpr (std::is_same_v<T, A::AddLabel> || std::is_same_v<T, A::RemoveLabel>) {
-          const std::string label = clean_text(a.label, 128, false);
+          const std::string label = clean_text(a.label, max_label_chars, false);
           if (label.empty()) return {};
           for (const auto& key : present_ids(doc, a.ids)) {
             if constexpr (std::is_same_v<T, A::AddLabel>)
@@ -268,7 +304,7 @@ std::expected<void, ActionError> apply_action(ReplicatedDocument& doc, const Mai
           }
         } else if constexpr (std::is_same_v<T, A::CreateFolder> ||
                              std::is_same_v<T, A::RenameFolder>) {
-          const std::string name = clean_text(a.name, 96, false);
+          const std::string name = clean_text(a.name, max_folder_name_chars, false);
           if (utf8_length(a.id) > max_id_chars || name.empty()) return {};
           if constexpr (std::is_same_v<T, A::CreateFolder>)
             create_folder(doc, a.id, name);
@@ -278,17 +314,7 @@ std::expected<void, ActionError> apply_action(ReplicatedDocument& doc, const Mai
           if (utf8_length(a.id) > max_id_chars) return {};
           delete_folder(doc, a.id);
         } else if constexpr (std::is_same_v<T, A::SaveDraft>) {
-          DraftData d;
-          d.to = clean_text(a.draft.to, 8192, false);
-          d.cc = clean_text(a.draft.cc, 8192, false);
-          d.bcc = clean_text(a.draft.bcc, 8192, false);
-          d.subject = clean_text(a.draft.subject, 998, false);
-          d.body = clean_text(a.draft.body, 262144, true);
-          if (a.draft.html_body) d.html_body = clean_text(*a.draft.html_body, 262144, true);
-          if (a.draft.calendar_ics && is_bounded_invitation(*a.draft.calendar_ics))
-            d.calendar_ics = a.draft.calendar_ics;
-          d.attachments = validate_list(a.draft.attachments);
-          save_draft(doc, d);
+          save_draft(doc, bounded_draft(a.draft));
         } else if constexpr (std::is_same_v<T, A::DiscardDraft>) {
           discard_draft(doc);
         }

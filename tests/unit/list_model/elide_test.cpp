@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "doc/text.h"
-#include "pane/elide.h"
+#include "list_model/elide.h"
 
 namespace mail {
 namespace {

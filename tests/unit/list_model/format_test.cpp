@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pane/format.h"
+#include "list_model/format.h"
 
 namespace mail {
 namespace {

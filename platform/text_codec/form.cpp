@@ -1,8 +1,8 @@
-#include "zarn_ui/uri.h"
+#include "text_codec/form.h"
 
 #include <cstdint>
 
-namespace zarn_ui::uri {
+namespace text_codec {
 namespace {
 
 bool unreserved(unsigned char c) {
@@ -132,4 +132,4 @@ std::string utf8_lossy(std::string_view bytes) {
   return out;
 }
 
-}  // namespace zarn_ui::uri
+}  // namespace text_codec

@@ -1,4 +1,4 @@
-#include "pane/format.h"
+#include "list_model/format.h"
 
 #include <glib.h>
 #include <openssl/evp.h>

@@ -1,4 +1,4 @@
-#include "pane/elide.h"
+#include "list_model/elide.h"
 
 #include <vector>
 

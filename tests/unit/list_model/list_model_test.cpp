@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "doc/stable_id.h"
-#include "pane/list_model.h"
+#include "list_model/list_model.h"
 
 namespace mail {
 namespace {

@@ -1,25 +1,25 @@
-#include "pane/list_model.h"
+#include "list_model/list_model.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <deque>
+#include <unordered_map>
 
 #include "doc/text.h"
-#include "pane/format.h"
+#include "list_model/format.h"
+#include "text_codec/ascii.h"
 
 namespace mail {
 
 namespace {
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+using text_codec::to_lower;
 
 bool starts_with_ci(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (ascii_lower(text[i]) != prefix[i]) return false;
+    if (to_lower(text[i]) != prefix[i]) return false;
   return true;
 }
-
 
 // normalize_message_id without copying; empty means absent.
 std::string_view message_id_view(std::string_view text) {
@@ -33,10 +33,9 @@ std::string_view message_id_view(std::string_view text) {
 bool contains_ci(std::string_view haystack, std::string_view needle, std::string& buf) {
   if (haystack.size() < needle.size()) return false;
   buf.resize(haystack.size());
-  for (std::size_t i = 0; i < haystack.size(); ++i) buf[i] = ascii_lower(haystack[i]);
+  for (std::size_t i = 0; i < haystack.size(); ++i) buf[i] = to_lower(haystack[i]);
   return std::string_view(buf).find(needle) != std::string_view::npos;
 }
-
 
 }  // namespace
 
@@ -124,9 +123,9 @@ std::vector<Conversation> conversations_in_folder(const MailDocument& doc, Folde
       }
       visited_by[c] = m;
       path.push_back(c);
-      const std::string_view parent =
-          messages[c]->in_reply_to ? message_id_view(*messages[c]->in_reply_to)
-                                   : std::string_view();
+      const std::string_view parent = messages[c]->in_reply_to
+                                          ? message_id_view(*messages[c]->in_reply_to)
+                                          : std::string_view();
       if (parent.empty()) {
         key = own_key(c);
         break;
@@ -191,7 +190,7 @@ SearchResult search_messages(const MailDocument& doc, std::string_view query, Fo
                              std::size_t scan_limit, std::size_t result_limit) {
   SearchResult result;
   std::string q(trim_unicode(query));
-  for (auto& ch : q) ch = ascii_lower(ch);
+  for (auto& ch : q) ch = to_lower(ch);
   if (q.empty() || scan_limit == 0 || result_limit == 0) return result;
 
   std::string buf;
@@ -211,16 +210,17 @@ SearchResult search_messages(const MailDocument& doc, std::string_view query, Fo
         contains_ci(r->from.email, q, buf) || contains_ci(r->text, q, buf))
       result.messages.push_back(r);
   }
-  std::stable_sort(result.messages.begin(), result.messages.end(),
-                   [](const MessageRecord* a, const MessageRecord* b) { return a->date > b->date; });
+  std::stable_sort(
+      result.messages.begin(), result.messages.end(),
+      [](const MessageRecord* a, const MessageRecord* b) { return a->date > b->date; });
   return result;
 }
 
 std::vector<ListRow> visible_rows(const MailDocument& doc, std::string_view query,
                                   FolderRole folder) {
   if (!trim_unicode(query).empty()) {
-    const SearchResult found = search_messages(doc, query, std::nullopt, list_search_scan_limit,
-                                               list_search_result_limit);
+    const SearchResult found =
+        search_messages(doc, query, std::nullopt, list_search_scan_limit, list_search_result_limit);
     std::vector<ListRow> rows;
     rows.reserve(found.messages.size());
     for (const MessageRecord* r : found.messages) rows.push_back({r->id, 1});
@@ -238,8 +238,9 @@ std::vector<const MessageRecord*> open_conversation(const MailDocument& doc,
   const std::string subject = normalize_subject(s->subject);
   for (const MessageRecord& r : doc)
     if (r.folder == s->folder && normalize_subject(r.subject) == subject) out.push_back(&r);
-  std::stable_sort(out.begin(), out.end(),
-                   [](const MessageRecord* a, const MessageRecord* b) { return a->date < b->date; });
+  std::stable_sort(out.begin(), out.end(), [](const MessageRecord* a, const MessageRecord* b) {
+    return a->date < b->date;
+  });
   return out;
 }
 
