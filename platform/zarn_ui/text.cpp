@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "zarn_ui/rich_text.h"
+
 namespace zarn_ui {
 
 namespace {
@@ -14,16 +16,96 @@ TextRenderer& shared_text() {
   return *g_shared;
 }
 
-void install_shared_text(TextRenderer* renderer) { g_shared = renderer; }
+void install_shared_text(TextRenderer* renderer) {
+  g_shared = renderer;
+}
 
 std::size_t utf8_char_length(std::string_view text, std::size_t i) {
   const auto c = static_cast<unsigned char>(text[i]);
-  std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 1;
+  std::size_t n = c < 0x80           ? 1
+                  : (c >> 5) == 0x6  ? 2
+                  : (c >> 4) == 0xe  ? 3
+                  : (c >> 3) == 0x1e ? 4
+                                     : 1;
   if (i + n > text.size()) return 1;
   for (std::size_t k = 1; k < n; ++k) {
     if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return 1;
   }
   return n;
+}
+
+std::u32string decode_utf8(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = utf8_char_length(text, i);
+    const auto lead = static_cast<unsigned char>(text[i]);
+    char32_t c = n == 1 ? lead : n == 2 ? lead & 0x1f : n == 3 ? lead & 0x0f : lead & 0x07;
+    for (std::size_t k = 1; k < n; ++k)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3f);
+    const bool overlong = (n == 2 && c < 0x80) || (n == 3 && c < 0x800) || (n == 4 && c < 0x10000);
+    if ((n == 1 && lead >= 0x80) || overlong || (c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff) {
+      c = 0xfffd;
+    }
+    out.push_back(c);
+    i += n;
+  }
+  return out;
+}
+
+std::string encode_utf8(std::u32string_view chars) {
+  std::string out;
+  out.reserve(chars.size());
+  for (char32_t c : chars) {
+    if ((c >= 0xd800 && c <= 0xdfff) || c > 0x10ffff) c = 0xfffd;
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xc0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xe0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    } else {
+      out.push_back(static_cast<char>(0xf0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
+    }
+  }
+  return out;
+}
+
+std::size_t utf8_char_count(std::string_view text) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size(); i += utf8_char_length(text, i)) ++n;
+  return n;
+}
+
+std::size_t utf8_byte_offset(std::string_view text, std::size_t index) {
+  std::size_t i = 0;
+  for (; i < text.size() && index > 0; --index) i += utf8_char_length(text, i);
+  return i;
+}
+
+std::unique_ptr<RichTextLayout> TextRenderer::layout(const std::vector<RichRun>& runs,
+                                                     const ParagraphOptions& options) {
+  return make_measured_layout(*this, runs, options);
+}
+
+std::unique_ptr<RichTextLayout> TextRenderer::paragraph(std::string_view text,
+                                                        const TextStyle& style, float max_width,
+                                                        Align align) {
+  return layout({RichRun{.text = std::string(text), .style = style}},
+                ParagraphOptions{.max_width = max_width, .align = align});
+}
+
+float TextRenderer::draw_paragraph(Painter& p, std::string_view text, Point top_left,
+                                   float max_width, const TextStyle& style, Align align) {
+  auto laid = paragraph(text, style, max_width, align);
+  laid->draw(p, top_left);
+  return laid->height();
 }
 
 std::string TextRenderer::elide(std::string_view text, const TextStyle& style, float max_width) {
@@ -37,7 +119,10 @@ std::string TextRenderer::elide(std::string_view text, const TextStyle& style, f
     std::size_t mid = (lo + hi) / 2;
     std::string candidate(text.substr(0, cuts[mid]));
     candidate += kEllipsis;
-    if (measure(candidate, style) <= max_width) lo = mid; else hi = mid;
+    if (measure(candidate, style) <= max_width)
+      lo = mid;
+    else
+      hi = mid;
   }
   std::string out(text.substr(0, cuts[lo]));
   while (!out.empty() && out.back() == ' ') out.pop_back();

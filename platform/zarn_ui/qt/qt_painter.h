@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include "zarn_ui/painter.h"
@@ -21,6 +22,11 @@ class QtTextRenderer : public TextRenderer {
   float line_height(const TextStyle& style) override;
   float ascent(const TextStyle& style) override;
   void draw(Painter& painter, std::string_view text, Point top_left, const TextStyle& style) override;
+  // Shaped with QTextLayout (qt_text_layout.cpp).
+  std::unique_ptr<RichTextLayout> layout(const std::vector<RichRun>& runs,
+                                         const ParagraphOptions& options) override;
+  // The 72 DPI device that text is measured and laid out on.
+  QPaintDevice* reference_device() { return &reference_; }
 
   // The font for a style on a device with the given logical DPI.
   const QFont& font(const TextStyle& style, int dpi);
