@@ -177,20 +177,24 @@ std::expected<std::string, std::string> wait_for_redirect(const LoopbackListener
     if (n < 0) n = 0;
     const std::string request = utf8_lossy(std::string_view(buffer, static_cast<std::size_t>(n)));
     const RedirectParams params = parse_redirect(request_target(request));
+    if (!params.code && !params.error) {
+      sign_in_page(fd, page_waiting);
+      continue;
+    }
+    // NB: anything on this machine can reach the listener. Only a redirect
+    // that carries the state this sign-in made may end it, whether with a
+    // code or with an error; any other is answered and the wait goes on for
+    // the real one until the time limit.
+    if (!params.state || *params.state != expected_state) {
+      sign_in_page(fd, page_state_mismatch);
+      continue;
+    }
     if (params.error) {
       sign_in_page(fd, page_failed);
       return std::unexpected("authorization denied: " + *params.error);
     }
-    if (!params.code) {
-      sign_in_page(fd, page_waiting);
-      continue;
-    }
-    if (params.state && *params.state == expected_state) {
-      sign_in_page(fd, page_signed_in);
-      return *params.code;
-    }
-    sign_in_page(fd, page_state_mismatch);
-    return std::unexpected(std::string("authorization state mismatch (possible CSRF)"));
+    sign_in_page(fd, page_signed_in);
+    return *params.code;
   }
 }
 

@@ -57,8 +57,10 @@ inline constexpr std::string_view page_signed_in =
 inline constexpr std::string_view page_state_mismatch =
     "Sign-in state mismatch. Please try again from Mail.";
 
-// Serves one connection at a time until a request carries a code or an
-// error, or the time limit passes. Returns the authorization code.
+// Serves one connection at a time until a request with the expected state
+// carries a code or an error, or the time limit passes. Requests with another
+// state, or none, get the state-mismatch page and are otherwise ignored.
+// Returns the authorization code.
 [[nodiscard]] std::expected<std::string, std::string> wait_for_redirect(
     const LoopbackListener& listener, std::string_view expected_state,
     std::chrono::milliseconds time_limit);
