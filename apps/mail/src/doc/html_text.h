@@ -9,7 +9,9 @@ namespace mail {
 // elements and <br> become line breaks (paragraphs and headings a blank line),
 // white space in running text collapses as a browser would, <pre> keeps its
 // own, list items start with "- ", and script, style, head and template
-// content is dropped.
+// content is dropped. Markup that would make the parser slow (nesting deeper
+// than real mail goes, more nodes or tags than it holds) is cut where it
+// passes those bounds; the text before that point is kept.
 [[nodiscard]] std::string html_to_text(std::string_view html);
 
 }  // namespace mail
