@@ -33,4 +33,26 @@ Path& Path::rounded_rect(const Rect& r, float radius) {
   return close();
 }
 
+ImagePlacement place_image(Size picture, const Rect& dest, ImageFit fit) {
+  const Rect whole{0, 0, picture.width, picture.height};
+  if (picture.width <= 0 || picture.height <= 0 || dest.empty()) return {whole, {}};
+  switch (fit) {
+    case ImageFit::Stretch:
+      return {whole, dest};
+    case ImageFit::Cover: {
+      const float scale = std::max(dest.width() / picture.width, dest.height() / picture.height);
+      const float w = dest.width() / scale, h = dest.height() / scale;
+      const float x = (picture.width - w) / 2, y = (picture.height - h) / 2;
+      return {Rect::xywh(x, y, w, h), dest};
+    }
+    case ImageFit::Contain: {
+      const float scale = std::min(dest.width() / picture.width, dest.height() / picture.height);
+      const float w = picture.width * scale, h = picture.height * scale;
+      const Point c = dest.center();
+      return {whole, Rect::xywh(c.x - w / 2, c.y - h / 2, w, h)};
+    }
+  }
+  return {whole, dest};
+}
+
 }  // namespace zarn_ui

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "zarn_ui/geometry.h"
+#include "zarn_ui/image.h"
 
 namespace zarn_ui {
 
@@ -38,6 +39,27 @@ class Path {
 
 enum class LineCap { Butt, Round };
 
+// How a picture fills the rectangle it is drawn into.
+enum class ImageFit {
+  Stretch,  // exactly the rectangle; proportions are not kept
+  Cover,    // proportions kept, the rectangle filled, the overflow cut off evenly
+  Contain,  // proportions kept, the whole picture inside the rectangle, centred
+};
+
+struct ImageStyle {
+  ImageFit fit = ImageFit::Cover;
+  float radius = 0;  // corner radius; half the shorter side gives a circle or a pill
+  float opacity = 1;
+};
+
+// Which part of a picture of `picture` size goes where when drawn into `dest`:
+// `source` in picture pixels, `target` in points (inside `dest`).
+struct ImagePlacement {
+  Rect source;
+  Rect target;
+};
+ImagePlacement place_image(Size picture, const Rect& dest, ImageFit fit);
+
 class Painter {
  public:
   virtual ~Painter() = default;
@@ -52,6 +74,9 @@ class Painter {
   virtual void stroke_path(const Path& p, Color c, float width, LineCap cap = LineCap::Round) = 0;
   // Vertical gradient fill, used for soft shadows and scrims.
   virtual void fill_rounded_rect_gradient(const Rect& r, float radius, Color top, Color bottom) = 0;
+  // Draws a picture scaled into `dest` (see ImageFit), its corners rounded,
+  // within the current clip. An empty picture draws nothing.
+  virtual void draw_image(const Image& image, const Rect& dest, const ImageStyle& style) = 0;
 
   virtual void save() = 0;
   virtual void restore() = 0;

@@ -15,6 +15,7 @@ routes.json: {"routes": [ROUTE, ...], "oauth": {...}}
   ROUTE: {"host": "autoconfig.x.test", "path": "/mail/config-v1.1.xml",
           "method": "GET", "body_contains": "...", "status": 200,
           "body": "...", "content_type": "text/xml", "delay_ms": 0}
+  "body_base64" instead of "body" answers binary bytes (pictures).
   host, method, body_contains are optional; path matches the path without
   the query. The first matching route answers; none matching gives 404.
   "oauth": {"authorize_path": "/authorize", "token_path": "/token",
@@ -103,7 +104,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 continue
             if route.get("delay_ms"):
                 time.sleep(route["delay_ms"] / 1000.0)
-            return self._send(route.get("status", 200), route.get("body", ""),
+            body = (base64.b64decode(route["body_base64"]) if "body_base64" in route
+                    else route.get("body", ""))
+            return self._send(route.get("status", 200), body,
                               route.get("content_type", "application/json"))
         self._send(404, "not found", "text/plain")
 

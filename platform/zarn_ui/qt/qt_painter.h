@@ -37,6 +37,10 @@ class QtTextRenderer : public TextRenderer {
   QImage reference_;  // 72 DPI device for measuring: one point is one pixel
 };
 
+// A QImage over a picture's pixels without copying them; the pixels stay
+// alive as long as the QImage or any copy of it does.
+QImage to_qimage(const Image& image);
+
 class QtPainter : public Painter {
  public:
   QtPainter(QPainter& painter, QtTextRenderer& text);
@@ -50,6 +54,7 @@ class QtPainter : public Painter {
   void fill_path(const Path& p, Color c) override;
   void stroke_path(const Path& p, Color c, float width, LineCap cap) override;
   void fill_rounded_rect_gradient(const Rect& r, float radius, Color top, Color bottom) override;
+  void draw_image(const Image& image, const Rect& dest, const ImageStyle& style) override;
   void save() override;
   void restore() override;
   void clip(const Rect& r) override;
