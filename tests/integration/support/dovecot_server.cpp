@@ -35,6 +35,23 @@ std::expected<std::unique_ptr<DovecotServer>, std::string> DovecotServer::start(
   return server;
 }
 
+std::expected<std::unique_ptr<StallingImapServer>, std::string> StallingImapServer::start(
+    Mode mode) {
+  auto process =
+      ServerProcess::start_python({std::string(ZARN_SOURCE_DIR) + "/tests/servers/stalling_imap.py",
+                                   "--mode", mode == Mode::Drip ? "drip" : "flood"});
+  if (!process) return std::unexpected(process.error());
+  auto server = std::unique_ptr<StallingImapServer>(new StallingImapServer());
+  try {
+    server->port_ = process->info().at("port").get<std::uint16_t>();
+    server->ca_file_ = process->info().at("ca_file").get<std::string>();
+  } catch (const std::exception&) {
+    return std::unexpected("stalling IMAP server did not start (" + process->info().dump() + ")");
+  }
+  server->process_ = std::move(*process);
+  return server;
+}
+
 namespace {
 int listen_loopback(std::uint16_t& port, bool do_listen) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);

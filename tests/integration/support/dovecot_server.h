@@ -9,12 +9,12 @@
 #include <sys/types.h>
 
 #include <cstdint>
-
-#include "server_process.h"
 #include <expected>
 #include <memory>
-#include <string>
 #include <optional>
+#include <string>
+
+#include "server_process.h"
 
 namespace testsupport {
 
@@ -45,6 +45,26 @@ class DovecotServer {
   std::optional<ServerProcess> process_;
   std::uint16_t port_ = 0;
   std::string ca_file_, dir_, log_;
+};
+
+// Starts tests/servers/stalling_imap.py for one test: an IMAPS server on
+// 127.0.0.1 under a per-run CA that accepts any log-in and then answers every
+// command by dripping a byte at a time, or by untagged lines without end.
+class StallingImapServer {
+ public:
+  enum class Mode { Drip, Flood };
+  static std::expected<std::unique_ptr<StallingImapServer>, std::string> start(Mode mode);
+  StallingImapServer(const StallingImapServer&) = delete;
+  StallingImapServer& operator=(const StallingImapServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  const std::string& ca_file() const { return ca_file_; }
+
+ private:
+  StallingImapServer() = default;
+  std::optional<ServerProcess> process_;
+  std::uint16_t port_ = 0;
+  std::string ca_file_;
 };
 
 // A TCP listener on 127.0.0.1 that accepts connections and never sends a

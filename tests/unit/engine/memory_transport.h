@@ -113,6 +113,9 @@ class MemoryConnector final : public mail::Connector {
  public:
   explicit MemoryConnector(std::shared_ptr<Transcript> t) : t_(std::move(t)) {}
   std::optional<mail::ConnectError> refuse;
+  mail::SessionLimits limits;
+
+  mail::SessionLimits session_limits() const override { return limits; }
 
   asio::awaitable<std::expected<std::unique_ptr<mail::Transport>, mail::ConnectError>> connect(
       const std::string& host, std::uint16_t port) override {

@@ -82,44 +82,122 @@ MessageRecord record(FolderRole folder, std::optional<std::string> message_id) {
 
 }  // namespace
 
-TEST(FetchFolder, FetchesTheFiftyHighestUidsInDescendingOrder) {
+// Steps that fetch `uids` (highest first) in batches of five, each answered
+// with its messages.
+std::vector<Step> fetch_batches(const std::vector<int>& uids, int first_tag) {
+  std::vector<Step> steps;
+  int tag = first_tag;
+  for (std::size_t i = 0; i < uids.size(); i += 5, ++tag) {
+    std::string set;
+    std::vector<Step> answers;
+    for (std::size_t j = i; j < std::min(uids.size(), i + 5); ++j) {
+      set += (set.empty() ? "" : ",") + std::to_string(uids[j]);
+      answers.push_back(
+          fetch_response(uids[j], uids[j], uids[j] % 2 ? "\\Flagged" : "\\Seen", message(uids[j])));
+    }
+    const std::string t = "a" + std::to_string(tag);
+    steps.push_back(C(t + " UID FETCH " + set + " (UID FLAGS INTERNALDATE BODY.PEEK[])"));
+    steps.insert(steps.end(), answers.begin(), answers.end());
+    steps.push_back(S(t + " OK Fetch completed"));
+  }
+  return steps;
+}
+
+TEST(FetchFolder, FetchesTheFiftyHighestUidsInDescendingOrderFiveAtATime) {
   std::string all;
   for (int uid = 120; uid >= 1; uid -= 2)
     all += " " + std::to_string(uid);  // evens, then odds: unordered
   for (int uid = 119; uid >= 1; uid -= 2) all += " " + std::to_string(uid);
-  std::string set;
-  for (int uid = 120; uid >= 71; --uid) set += (set.empty() ? "" : ",") + std::to_string(uid);
-  ASSERT_EQ(set.substr(0, 12), "120,119,118,");
-  auto t = script({
-      C("a2 SELECT \"INBOX\""),
-      S("* 120 EXISTS"),
-      S("a2 OK [READ-WRITE] Select completed"),
-      C("a3 UID SEARCH ALL"),
-      S("* SEARCH" + all),
-      S("a3 OK Search completed"),
-      C("a4 UID FETCH " + set + " (UID FLAGS INTERNALDATE BODY.PEEK[])"),
-      fetch_response(120, 120, "\\Seen", message(120)),
-      fetch_response(119, 119, "\\Flagged", message(119)),
-      S("a4 OK Fetch completed"),
-      C("a5 LOGOUT"),
-      S("* BYE Logging out"),
-      S("a5 OK Logout completed"),
-  });
+  all += " 120 119";  // and a repeat
+  std::vector<int> newest;
+  for (int uid = 120; uid >= 71; --uid) newest.push_back(uid);
+  std::vector<Step> steps = {
+      C("a2 SELECT \"INBOX\""), S("* 120 EXISTS"),   S("a2 OK [READ-WRITE] Select completed"),
+      C("a3 UID SEARCH ALL"),   S("* SEARCH" + all), S("a3 OK Search completed"),
+  };
+  for (Step s : fetch_batches(newest, 4)) steps.push_back(s);
+  ASSERT_EQ(steps[6].bytes,
+            "a4 UID FETCH 120,119,118,117,116 (UID FLAGS INTERNALDATE BODY.PEEK[])\r\n");
+  for (Step s : {C("a14 LOGOUT"), S("* BYE Logging out"), S("a14 OK Logout completed")})
+    steps.push_back(s);
+  auto t = script(steps);
   MemoryConnector connector(t);
   auto records = run_sync(fetch_folder(connector, account(), password, FolderRole::Inbox, 1000));
   ASSERT_TRUE(records) << records.error();
   expect_played(*t);
-  ASSERT_EQ(records->size(), 2u);
+  ASSERT_EQ(records->size(), 50u);
   EXPECT_EQ((*records)[0].subject, "Message 120");
   EXPECT_TRUE((*records)[0].read);
   EXPECT_FALSE((*records)[0].starred);
   EXPECT_EQ((*records)[1].subject, "Message 119");
   EXPECT_FALSE((*records)[1].read);
   EXPECT_TRUE((*records)[1].starred);
+  EXPECT_EQ((*records)[49].subject, "Message 71");
   // INTERNALDATE 02-Jan-2024 11:30:00 +0100 is 10:30 UTC.
   EXPECT_EQ((*records)[0].date, 1704191400 / 60);
   EXPECT_EQ(t->host, "imap.example.com");
   EXPECT_EQ(t->port, 993);
+}
+
+TEST(FetchFolder, AcceptsASearchAnswerFarLongerThanAnyOtherLine) {
+  // 30,000 UIDs make one line of 170 KiB; the ordinary line limit is 64 KiB.
+  std::string all;
+  for (int uid = 1; uid <= 30'000; ++uid) all += " " + std::to_string(uid);
+  std::vector<int> newest;
+  for (int uid = 30'000; uid > 29'950; --uid) newest.push_back(uid);
+  std::vector<Step> steps = {
+      C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"), C("a3 UID SEARCH ALL"),
+      S("* SEARCH" + all),      S("a3 OK Search completed"),
+  };
+  for (Step s : fetch_batches(newest, 4)) steps.push_back(s);
+  for (Step s : {C("a14 LOGOUT"), S("a14 OK bye")}) steps.push_back(s);
+  auto t = script(steps);
+  MemoryConnector connector(t);
+  auto records = run_sync(fetch_folder(connector, account(), password, FolderRole::Inbox, 0));
+  ASSERT_TRUE(records) << records.error();
+  expect_played(*t);
+  ASSERT_EQ(records->size(), 50u);
+  EXPECT_EQ(records->front().subject, "Message 30000");
+  EXPECT_EQ(records->back().subject, "Message 29951");
+
+  // A line as long in answer to anything else is refused.
+  auto other = script({C("a2 SELECT \"INBOX\""), S("* OK" + all)});
+  MemoryConnector connector2(other);
+  auto refused = run_sync(fetch_folder(connector2, account(), password, FolderRole::Inbox, 0));
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error(), "server response line too long");
+}
+
+TEST(Session, GivesUpACommandWhoseAnswerOutgrowsTheLimit) {
+  // Untagged lines without end before the completion, or bodies larger in
+  // sum than the limit: both end the command with an error naming the limit.
+  std::string flood;
+  for (int i = 0; i < 2000; ++i) flood += "* OK still here\r\n";
+  struct Case {
+    std::string name;
+    std::vector<Step> steps;
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {"untagged flood",
+       {C("a2 SELECT \"INBOX\""), Sraw(flood)},
+       "the server's answer to SELECT exceeded the limit of 64 KiB"},
+      {"bodies",
+       {C("a2 SELECT \"INBOX\""), S("a2 OK Select completed"), C("a3 UID SEARCH ALL"),
+        S("* SEARCH 1 2"), S("a3 OK Search completed"),
+        C("a4 UID FETCH 2,1 (UID FLAGS INTERNALDATE BODY.PEEK[])"),
+        fetch_response(2, 2, "", message(2) + std::string(40'000, 'x')),
+        fetch_response(1, 1, "", message(1) + std::string(40'000, 'x'))},
+       "the server's answer to UID FETCH exceeded the limit of 64 KiB"},
+  };
+  for (const auto& c : cases) {
+    auto t = script(c.steps);
+    MemoryConnector connector(t);
+    connector.limits.command_bytes = 64 * 1024;
+    auto r = run_sync(fetch_folder(connector, account(), password, FolderRole::Inbox, 0));
+    ASSERT_FALSE(r) << c.name;
+    EXPECT_EQ(r.error(), c.error) << c.name;
+  }
 }
 
 TEST(FetchFolder, StarredSelectsInboxSearchesFlaggedAndKeepsTheStarredRole) {

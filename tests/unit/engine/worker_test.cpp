@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "engine/engine.h"
@@ -212,7 +214,63 @@ TEST(Worker, RunsOnTheMailEngineThreadAndEndsWhenTheHandleIsDropped) {
     EXPECT_EQ(*name, "mail-engine");
     EXPECT_FALSE(*gone);
   }
-  for (int i = 0; i < 200 && !*gone; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // The worker was joined, not left to finish on its own.
   EXPECT_TRUE(*gone);
+}
+
+namespace {
+// Holds each request as a server that never answers would, until the engine
+// is stopped.
+class StuckBackend final : public Backend {
+ public:
+  explicit StuckBackend(std::shared_ptr<std::atomic<bool>> gone) : gone_(std::move(gone)) {}
+  ~StuckBackend() override { *gone_ = true; }
+
+  void handle(EngineRequest request, const ResultSender& results) override {
+    std::unique_lock lock(mutex_);
+    ++started_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return stopped_; });
+    results.send(EngineResult::Failed{request.kind(), request.id(), "fetch",
+                                      std::string(shutting_down_text)});
+  }
+  void stop() override {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    changed_.notify_all();
+  }
+  bool is_live() const override { return false; }
+
+  // Waits until `n` requests were taken up.
+  void wait_started(int n) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return started_ >= n; });
+  }
+
+ private:
+  std::shared_ptr<std::atomic<bool>> gone_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int started_ = 0;
+  bool stopped_ = false;
+};
+}  // namespace
+
+TEST(EngineHandle, StopCancelsTheRequestInHandAndJoinsTheWorker) {
+  auto gone = std::make_shared<std::atomic<bool>>(false);
+  auto backend = std::make_unique<StuckBackend>(gone);
+  StuckBackend* stuck = backend.get();
+  EngineHandle engine = start_with(std::move(backend));
+  const RequestId id = new_request_id();
+  ASSERT_TRUE(engine.submit(EngineRequest::Refresh{account(), id, FolderRole::Inbox}));
+  stuck->wait_started(1);
+
+  engine.stop();
+  EXPECT_TRUE(*gone);  // stop returned only after the worker had ended
+  EXPECT_FALSE(engine.submit(EngineRequest::Refresh{account(), id, FolderRole::Inbox}));
+  // What the worker answered before it ended is still there.
+  std::vector<std::string> names;
+  for (const auto& r : engine.drain()) names.emplace_back(result_name(r));
+  EXPECT_EQ(names, (std::vector<std::string>{"Failed", "Completed"}));
+  engine.stop();  // a second stop does nothing
 }

@@ -7,9 +7,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/channel.h"
+#include "engine/limits.h"
 #include "engine/request.h"
 
 namespace mail {
@@ -23,7 +25,13 @@ class Backend {
   virtual ~Backend() = default;
   virtual void handle(EngineRequest request, const ResultSender& results) = 0;
   [[nodiscard]] virtual bool is_live() const = 0;
+  // Called from another thread when the engine shuts down: the request in
+  // hand gives up its I/O promptly, and later ones fail at once.
+  virtual void stop() {}
 };
+
+// The error of a request cut short, or not started, because the engine stops.
+inline constexpr std::string_view shutting_down_text = "Mail is shutting down";
 
 // Answers every request with a failure that explains why nothing was sent.
 class OfflineBackend final : public Backend {
@@ -32,25 +40,22 @@ class OfflineBackend final : public Backend {
   [[nodiscard]] bool is_live() const override { return false; }
 };
 
-// Time limits of the live backend. A server that stops answering fails the
-// request with "connection timed out — the server didn't respond".
-struct EngineLimits {
-  std::chrono::milliseconds connect{30'000};   // resolve + TCP connect + TLS handshake
-  std::chrono::milliseconds response{60'000};  // any single wait for server bytes
-};
-
 // The live backend: an Asio runtime run by exactly two threads and the shared
 // TLS client configuration. Fails when either cannot be built.
 [[nodiscard]] std::expected<std::unique_ptr<Backend>, std::string> make_live_backend(
     EngineLimits limits = {});
 
-// What the shell holds: the request sender and the result receiver.
+// What the shell holds: the request sender, the result receiver and the
+// worker thread. Dropping it stops the engine: no more requests are taken,
+// the request in hand is cancelled and the worker thread is joined.
 class EngineHandle {
  public:
+  // A handle without a worker of its own (tests of the channels).
   EngineHandle(Sender<EngineRequest> requests, Receiver<EngineResult> results, bool live)
       : requests_(std::move(requests)), results_(std::move(results)), live_(live) {}
-  EngineHandle(EngineHandle&&) = default;
-  EngineHandle& operator=(EngineHandle&&) = default;
+  EngineHandle(EngineHandle&& other) noexcept = default;
+  EngineHandle& operator=(EngineHandle&& other) noexcept;
+  ~EngineHandle() { stop(); }
 
   // Puts the request on the channel; false when the worker is gone (the
   // request is dropped and the shell shows "Mail worker is unavailable").
@@ -64,10 +69,19 @@ class EngineHandle {
 
   [[nodiscard]] bool is_live() const { return live_; }
 
+  // Stops the engine as dropping the handle does; requests still queued are
+  // answered (a live backend fails them at once) before the worker ends.
+  // Results already sent can still be drained. Idempotent.
+  void stop();
+
  private:
+  friend EngineHandle start_with(std::unique_ptr<Backend> backend);
+
   Sender<EngineRequest> requests_;
   Receiver<EngineResult> results_;
   bool live_ = false;
+  std::shared_ptr<Backend> backend_;
+  std::thread worker_;
 };
 
 // Builds the live backend (the offline one, with a warning logged, when that

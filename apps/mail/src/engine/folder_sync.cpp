@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "doc/record_builder.h"
 #include "connection/connection_error.h"
+#include "doc/record_builder.h"
 #include "engine/imap_ops.h"
 #include "tls/tls.h"
 
@@ -28,14 +28,29 @@ MailboxQuery mailbox_query(FolderRole role) {
   return {"INBOX", "ALL"};
 }
 
-std::string newest_uid_set(std::vector<std::uint32_t> uids) {
-  std::sort(uids.begin(), uids.end());
-  uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+std::vector<std::uint32_t> newest_uids(std::vector<std::uint32_t> uids) {
+  // NB: a large mailbox answers with millions of UIDs; only the highest few
+  // are sorted. The k largest hold the 50 highest distinct values unless
+  // duplicates crowd them out, in which case k grows.
+  for (std::size_t k = fetch_batch;; k *= 2) {
+    const bool all = k >= uids.size();
+    const auto end = all ? uids.end() : uids.begin() + static_cast<std::ptrdiff_t>(k);
+    if (!all) std::nth_element(uids.begin(), end, uids.end(), std::greater<>());
+    std::vector<std::uint32_t> top(uids.begin(), end);
+    std::sort(top.begin(), top.end(), std::greater<>());
+    top.erase(std::unique(top.begin(), top.end()), top.end());
+    if (all || top.size() >= fetch_batch) {
+      if (top.size() > fetch_batch) top.resize(fetch_batch);
+      return top;
+    }
+  }
+}
+
+std::string uid_set(std::span<const std::uint32_t> uids) {
   std::string out;
-  std::size_t taken = 0;
-  for (auto it = uids.rbegin(); it != uids.rend() && taken < fetch_batch; ++it, ++taken) {
+  for (std::uint32_t uid : uids) {
     if (!out.empty()) out.push_back(',');
-    out += std::to_string(*it);
+    out += std::to_string(uid);
   }
   return out;
 }
@@ -72,6 +87,27 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
+// The records of one batch of FETCH responses, in the order the server sent
+// them; responses without a body and unreadable messages are skipped.
+void add_records(std::vector<imap::Fetch>& fetched, FolderRole role, std::int64_t now_minutes,
+                 std::vector<MessageRecord>& records) {
+  for (imap::Fetch& f : fetched) {
+    imap::BodySection* body = nullptr;
+    for (auto& b : f.bodies)
+      if (b.data) {
+        body = &b;
+        break;
+      }
+    if (body == nullptr) continue;  // a flags-only update, or NIL
+    std::optional<std::int64_t> date;
+    if (f.internal_date) date = floor_div(*f.internal_date, 60);
+    auto record = build_record(*body->data, role, has_flag(f.flags, "\\Seen"),
+                               has_flag(f.flags, "\\Flagged"), date, now_minutes);
+    if (record) records.push_back(std::move(*record));  // an unreadable message is skipped
+    body->data.reset();                                 // free the source early
+  }
+}
+
 }  // namespace
 
 asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_and_log_in(
@@ -88,7 +124,7 @@ asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_an
   }
   // NB: the greeting is not awaited; it arrives as an untagged response
   // while the answer to the log-in is read.
-  auto session = std::make_unique<Session>(std::move(*transport));
+  auto session = std::make_unique<Session>(std::move(*transport), connector.session_limits());
   auto logged_in = co_await session->log_in(credential);
   if (!logged_in) co_return std::unexpected(describe_connection_error(logged_in.error()));
   co_return session;
@@ -119,24 +155,14 @@ asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_fo
     co_await session.log_out();
     co_return records;
   }
-  const std::string set = newest_uid_set(std::move(*uids));
-  auto fetched = co_await session.uid_fetch(set, fetch_items);
-  if (!fetched) co_return std::unexpected(fetched.error());
-  records.reserve(fetched->size());
-  for (imap::Fetch& f : *fetched) {
-    imap::BodySection* body = nullptr;
-    for (auto& b : f.bodies)
-      if (b.data) {
-        body = &b;
-        break;
-      }
-    if (body == nullptr) continue;  // a flags-only update, or NIL
-    std::optional<std::int64_t> date;
-    if (f.internal_date) date = floor_div(*f.internal_date, 60);
-    auto record = build_record(*body->data, role, has_flag(f.flags, "\\Seen"),
-                               has_flag(f.flags, "\\Flagged"), date, now_minutes);
-    if (record) records.push_back(std::move(*record));  // an unreadable message is skipped
-    body->data.reset();                                 // free the source early
+  const std::vector<std::uint32_t> newest = newest_uids(std::move(*uids));
+  records.reserve(newest.size());
+  const std::span<const std::uint32_t> all(newest);
+  for (std::size_t i = 0; i < all.size(); i += body_batch) {
+    const auto batch = all.subspan(i, std::min(body_batch, all.size() - i));
+    auto fetched = co_await session.uid_fetch(uid_set(batch), fetch_items);
+    if (!fetched) co_return std::unexpected(fetched.error());
+    add_records(*fetched, role, now_minutes, records);
   }
   co_await session.log_out();
   co_return records;

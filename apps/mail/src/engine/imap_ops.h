@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ namespace mail {
 
 inline constexpr std::uint16_t default_imap_port = 993;
 inline constexpr std::size_t fetch_batch = 50;
+// Bodies are fetched a few at a time, so that one command's answer stays
+// within SessionLimits::command_bytes even for messages of the largest size.
+inline constexpr std::size_t body_batch = 5;
 inline constexpr std::string_view fetch_items = "(UID FLAGS INTERNALDATE BODY.PEEK[])";
 
 // Folder role → mailbox and search criteria; the server's folder list is not consulted.
@@ -30,8 +34,11 @@ struct MailboxQuery {
 };
 [[nodiscard]] MailboxQuery mailbox_query(FolderRole role);
 
-// The 50 highest UIDs, highest first, joined by ","; empty for no UIDs.
-[[nodiscard]] std::string newest_uid_set(std::vector<std::uint32_t> uids);
+// The 50 highest distinct UIDs, highest first.
+[[nodiscard]] std::vector<std::uint32_t> newest_uids(std::vector<std::uint32_t> uids);
+
+// A UID set for UID FETCH: the numbers in the given order joined by ",".
+[[nodiscard]] std::string uid_set(std::span<const std::uint32_t> uids);
 
 // Connects (TLS from the first byte) and authenticates.
 asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_and_log_in(
@@ -41,7 +48,8 @@ asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_an
 asio::awaitable<std::expected<std::vector<std::string>, std::string>> list_folders(
     Connector& connector, const AccountSettings& settings, const Credential& credential);
 
-// The records of the newest (at most 50) matching messages of a folder.
+// The records of the newest (at most 50) matching messages of a folder,
+// highest UID first, their bodies fetched body_batch at a time.
 // `now_minutes` is the date of a message without INTERNALDATE and Date.
 asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_folder(
     Connector& connector, const AccountSettings& settings, const Credential& credential,

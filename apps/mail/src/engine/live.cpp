@@ -2,6 +2,7 @@
 // timers; the worker thread blocks on each request's coroutine.
 #include "engine/live.h"
 
+#include <algorithm>
 #include <asio/bind_cancellation_slot.hpp>
 #include <asio/co_spawn.hpp>
 #include <asio/connect.hpp>
@@ -16,9 +17,13 @@
 #include <asio/use_awaitable.hpp>
 #include <asio/use_future.hpp>
 #include <asio/write.hpp>
+#include <atomic>
+#include <functional>
 #include <future>
+#include <mutex>
 #include <thread>
 
+#include "engine/deadline.h"
 #include "engine/imap_ops.h"
 #include "engine/live_handlers.h"
 #include "state/credential.h"
@@ -40,10 +45,21 @@ std::string error_text(const std::error_code& ec) {
   return ec.message();
 }
 
+using Deadline = std::shared_ptr<ProgressDeadline>;
+
+// The earlier of a wait's own limit and the request's deadline.
+ProgressDeadline::Clock::time_point wait_until(std::chrono::milliseconds limit,
+                                               const ProgressDeadline& deadline) {
+  return std::min(ProgressDeadline::Clock::now() + limit, deadline.expiry());
+}
+
 class TlsTransport final : public Transport {
  public:
-  TlsTransport(std::unique_ptr<TlsStream> stream, EngineLimits limits)
-      : stream_(std::move(stream)), timer_(stream_->get_executor()), limits_(limits) {}
+  TlsTransport(std::unique_ptr<TlsStream> stream, EngineLimits limits, Deadline deadline)
+      : stream_(std::move(stream)),
+        timer_(stream_->get_executor()),
+        limits_(limits),
+        deadline_(std::move(deadline)) {}
 
   ~TlsTransport() override {
     std::error_code ignored;
@@ -52,18 +68,22 @@ class TlsTransport final : public Transport {
 
   asio::awaitable<std::expected<std::size_t, std::string>> read_some(
       std::span<char> buffer) override {
-    timer_.expires_after(limits_.response);
+    // NB: a server that sends a byte now and then must not hold the request
+    // forever: besides the wait for each read, the request's deadline counts,
+    // and it moves on only as fast as bytes arrive.
+    timer_.expires_at(wait_until(limits_.response, *deadline_));
     auto result =
         co_await (stream_->async_read_some(asio::buffer(buffer.data(), buffer.size()), use_tuple) ||
                   timer_.async_wait(use_tuple));
     if (result.index() == 1) co_return std::unexpected(std::string(timed_out_text));
     auto [ec, n] = std::get<0>(result);
     if (ec) co_return std::unexpected(error_text(ec));
+    deadline_->received(n);
     co_return n;
   }
 
   asio::awaitable<std::expected<void, std::string>> write_all(std::string_view bytes) override {
-    timer_.expires_after(limits_.response);
+    timer_.expires_at(wait_until(limits_.response, *deadline_));
     auto result = co_await (
         asio::async_write(*stream_, asio::buffer(bytes.data(), bytes.size()), use_tuple) ||
         timer_.async_wait(use_tuple));
@@ -78,20 +98,27 @@ class TlsTransport final : public Transport {
   std::unique_ptr<TlsStream> stream_;
   asio::steady_timer timer_;
   EngineLimits limits_;
+  Deadline deadline_;
 };
 
 class TlsConnector final : public Connector {
  public:
   TlsConnector(asio::any_io_executor executor, std::shared_ptr<asio::ssl::context> tls,
                EngineLimits limits)
-      : executor_(std::move(executor)), tls_(std::move(tls)), limits_(limits) {}
+      : executor_(std::move(executor)),
+        tls_(std::move(tls)),
+        limits_(limits),
+        deadline_(std::make_shared<ProgressDeadline>(ProgressDeadline::Clock::now(), limits.request,
+                                                     limits.min_rate)) {}
+
+  [[nodiscard]] SessionLimits session_limits() const override { return limits_.session; }
 
   asio::awaitable<std::expected<std::unique_ptr<Transport>, ConnectError>> connect(
       const std::string& host, std::uint16_t port) override {
     using Stage = ConnectError::Stage;
     auto ex = co_await asio::this_coro::executor;
     asio::steady_timer timer(ex);
-    timer.expires_after(limits_.connect);
+    timer.expires_at(wait_until(limits_.connect, *deadline_));
     const auto deadline = timer.expiry();
 
     tcp::resolver resolver(ex);
@@ -119,7 +146,7 @@ class TlsConnector final : public Connector {
     if (auto prepared = tls::prepare_client_stream(*stream, host); !prepared)
       co_return std::unexpected(ConnectError{Stage::Tls, prepared.error()});
 
-    timer.expires_after(limits_.response);
+    timer.expires_at(wait_until(limits_.response, *deadline_));
     auto shaken = co_await (stream->async_handshake(asio::ssl::stream_base::client, use_tuple) ||
                             timer.async_wait(use_tuple));
     if (shaken.index() == 1)
@@ -131,13 +158,14 @@ class TlsConnector final : public Connector {
       co_return std::unexpected(ConnectError{Stage::Tls, text});
     }
     co_return std::unique_ptr<Transport>(
-        std::make_unique<TlsTransport>(std::move(stream), limits_));
+        std::make_unique<TlsTransport>(std::move(stream), limits_, deadline_));
   }
 
  private:
   asio::any_io_executor executor_;
   std::shared_ptr<asio::ssl::context> tls_;
   EngineLimits limits_;
+  Deadline deadline_;  // shared by every connection of this connector's request
 };
 
 class LiveBackend final : public Backend {
@@ -155,6 +183,12 @@ class LiveBackend final : public Backend {
 
   [[nodiscard]] bool is_live() const override { return true; }
 
+  void stop() override {
+    std::lock_guard lock(stop_mutex_);
+    stopping_ = true;
+    if (cancel_current_) cancel_current_();
+  }
+
   void handle(EngineRequest request, const ResultSender& results) override {
     const RequestId id = request.id();
     const RequestKind kind = request.kind();
@@ -162,6 +196,8 @@ class LiveBackend final : public Backend {
       results.send(
           EngineResult::Failed{kind, id, std::string(live_operation(kind)), std::move(message)});
     };
+    // NB: once the engine stops, what is still queued is answered at once.
+    if (stopping_) return fail(std::string(shutting_down_text));
     if (auto* sign_in = std::get_if<EngineRequest::OAuthSignIn>(&request.value)) {
       live_oauth_sign_in(std::move(*sign_in), results);
       return;
@@ -199,12 +235,42 @@ class LiveBackend final : public Backend {
  private:
   // Runs one coroutine on the runtime (on its own strand) and blocks the
   // calling thread until it has finished.
+  // The request races a watcher that ends when stop() is called; whichever
+  // ends first cancels the other, and a cancelled request's I/O ends at once.
   template <typename T, typename Make>
   std::expected<T, std::string> block_on(Make make) {
     auto strand = asio::make_strand(io_);
+    auto stop_timer =
+        std::make_shared<asio::steady_timer>(strand, asio::steady_timer::time_point::max());
+    {
+      std::lock_guard lock(stop_mutex_);
+      if (stopping_) return std::unexpected(std::string(shutting_down_text));
+      cancel_current_ = [strand, stop_timer] {
+        asio::post(strand, [stop_timer] { stop_timer->cancel(); });
+      };
+    }
+    struct Forget {
+      LiveBackend& self;
+      ~Forget() {
+        std::lock_guard lock(self.stop_mutex_);
+        self.cancel_current_ = nullptr;
+      }
+    } forget{*this};
+
     auto connector = make_tls_connector(strand, tls_, limits_);
+    auto watch = [this, stop_timer]() -> asio::awaitable<void> {
+      // On the strand, as is stop()'s cancel: either the flag is seen here or
+      // the wait below is pending when the cancel runs.
+      if (stopping_) co_return;
+      co_await stop_timer->async_wait(use_tuple);
+    };
+    auto request = [&]() -> asio::awaitable<std::expected<T, std::string>> {
+      auto outcome = co_await (make(*connector) || watch());
+      if (outcome.index() == 1) co_return std::unexpected(std::string(shutting_down_text));
+      co_return std::move(std::get<0>(outcome));
+    };
     try {
-      auto future = asio::co_spawn(strand, make(*connector), asio::use_future);
+      auto future = asio::co_spawn(strand, request(), asio::use_future);
       return future.get();
     } catch (const std::exception& e) {
       return std::unexpected(std::string(e.what()));
@@ -258,6 +324,9 @@ class LiveBackend final : public Backend {
   asio::io_context io_;
   asio::executor_work_guard<asio::io_context::executor_type> work_;
   std::vector<std::thread> threads_;
+  std::mutex stop_mutex_;
+  std::atomic<bool> stopping_{false};
+  std::function<void()> cancel_current_;  // of the request in hand; under stop_mutex_
 };
 
 }  // namespace

@@ -6,8 +6,25 @@ namespace mail {
 
 using imap::Response;
 
-Session::Session(std::unique_ptr<Transport> transport, imap::FrameLimits limits)
-    : transport_(std::move(transport)), reader_(limits), buffer_(64 * 1024) {}
+namespace {
+
+std::string size_text(std::size_t bytes) {
+  if (bytes >= mebibyte && bytes % mebibyte == 0) return std::to_string(bytes / mebibyte) + " MiB";
+  if (bytes >= 1024 && bytes % 1024 == 0) return std::to_string(bytes / 1024) + " KiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+// What holding one parsed response costs besides its bytes, so that a flood
+// of tiny lines is bounded as well as a few huge ones.
+constexpr std::size_t response_overhead = sizeof(Response);
+
+}  // namespace
+
+Session::Session(std::unique_ptr<Transport> transport, SessionLimits limits)
+    : transport_(std::move(transport)),
+      limits_(limits),
+      reader_(limits.frames),
+      buffer_(64 * 1024) {}
 
 std::string Session::rejection(const imap::Command& command, const imap::Tagged& done) {
   std::string out = command.name + " failed: " + std::string(imap::status_name(done.status));
@@ -21,7 +38,7 @@ asio::awaitable<std::expected<void, std::string>> Session::send(std::string_view
   co_return r;
 }
 
-asio::awaitable<std::expected<Response, std::string>> Session::next_response() {
+asio::awaitable<std::expected<Session::Received, std::string>> Session::next_response() {
   for (;;) {
     auto frame = reader_.next();
     if (!frame) {
@@ -29,7 +46,9 @@ asio::awaitable<std::expected<Response, std::string>> Session::next_response() {
       co_return std::unexpected(frame.error());
     }
     if (*frame) {
+      const std::size_t bytes = (*frame)->size() + 2;
       auto parsed = imap::parse_response(**frame);
+      frame->reset();  // the text is no longer needed once parsed
       if (!parsed) {
         state_ = ConnectionState::Broken;
         co_return std::unexpected(parsed.error());
@@ -37,7 +56,7 @@ asio::awaitable<std::expected<Response, std::string>> Session::next_response() {
       if (auto* s = std::get_if<imap::StatusResponse>(&*parsed);
           s && s->status == imap::Status::Bye)
         bye_ = s->text;
-      co_return std::move(*parsed);
+      co_return Received{std::move(*parsed), bytes};
     }
     auto n = co_await transport_->read_some(std::span<char>(buffer_.data(), buffer_.size()));
     if (!n) {
@@ -57,9 +76,11 @@ asio::awaitable<std::expected<Session::Outcome, std::string>> Session::run(imap:
   Outcome out;
   if (auto s = co_await send(command.parts.front()); !s) co_return std::unexpected(s.error());
   std::size_t next_part = 1;
+  std::size_t held = 0;
   for (;;) {
-    auto response = co_await next_response();
-    if (!response) co_return std::unexpected(response.error());
+    auto received = co_await next_response();
+    if (!received) co_return std::unexpected(received.error());
+    auto* response = &received->response;
     if (auto* cont = std::get_if<imap::Continuation>(&*response)) {
       (void)cont;
       if (next_part < command.parts.size()) {
@@ -81,6 +102,14 @@ asio::awaitable<std::expected<Session::Outcome, std::string>> Session::run(imap:
       }
       out.done = std::move(*tagged);
       co_return out;
+    }
+    // NB: a server may send untagged data without end before it completes
+    // a command; past the limit the connection is given up.
+    held += received->bytes + response_overhead;
+    if (held > limits_.command_bytes) {
+      state_ = ConnectionState::Broken;
+      co_return std::unexpected("the server's answer to " + command.name +
+                                " exceeded the limit of " + size_text(limits_.command_bytes));
     }
     out.untagged.push_back(std::move(*response));
   }
@@ -129,12 +158,21 @@ asio::awaitable<std::expected<void, std::string>> Session::select(std::string_vi
 
 asio::awaitable<std::expected<std::vector<std::uint32_t>, std::string>> Session::uid_search(
     imap::Command command) {
+  // NB: the answer lists every match on one line: millions of UIDs in a
+  // large mailbox. Only that line may grow past the ordinary line limit.
+  reader_.allow_long_line("* SEARCH", limits_.search_line);
   auto out = co_await run_ok(std::move(command));
+  reader_.clear_long_line();
   if (!out) co_return std::unexpected(out.error());
   std::vector<std::uint32_t> uids;
-  for (auto& r : out->untagged)
-    if (auto* s = std::get_if<imap::Search>(&r))
+  for (auto& r : out->untagged) {
+    auto* s = std::get_if<imap::Search>(&r);
+    if (s == nullptr) continue;
+    if (uids.empty())
+      uids = std::move(s->ids);
+    else
       uids.insert(uids.end(), s->ids.begin(), s->ids.end());
+  }
   co_return uids;
 }
 

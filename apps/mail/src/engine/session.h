@@ -2,7 +2,7 @@
 // A thin IMAP client session: sends commands from imap/command.h over a
 // Transport and reads framed, parsed responses until each command's tagged
 // completion. Commands run strictly one after another; the connection state
-// is explicit.
+// is explicit. What one command may accumulate is bounded (SessionLimits).
 
 #include <asio/awaitable.hpp>
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/limits.h"
 #include "engine/transport.h"
 #include "imap/command.h"
 #include "imap/framing.h"
@@ -24,7 +25,7 @@ enum class ConnectionState { NotAuthenticated, Authenticated, Selected, LoggedOu
 
 class Session {
  public:
-  explicit Session(std::unique_ptr<Transport> transport, imap::FrameLimits limits = {});
+  explicit Session(std::unique_ptr<Transport> transport, SessionLimits limits = {});
 
   [[nodiscard]] ConnectionState state() const { return state_; }
 
@@ -37,7 +38,8 @@ class Session {
   };
 
   // Sends a command and reads to its completion. An error value means the
-  // exchange broke (I/O, malformed response); a NO or BAD is an Outcome.
+  // exchange broke (I/O, malformed response, more than limits.command_bytes
+  // before the completion); a NO or BAD is an Outcome.
   asio::awaitable<std::expected<Outcome, std::string>> run(imap::Command command);
 
   // The same, with NO or BAD turned into the error "<VERB> failed: NO text".
@@ -48,6 +50,7 @@ class Session {
   asio::awaitable<std::expected<std::vector<std::string>, std::string>> list(
       std::string_view reference, std::string_view pattern);
   asio::awaitable<std::expected<void, std::string>> select(std::string_view mailbox);
+  // The answer's line may be as long as limits.search_line.
   asio::awaitable<std::expected<std::vector<std::uint32_t>, std::string>> uid_search(
       imap::Command command);
   asio::awaitable<std::expected<std::vector<imap::Fetch>, std::string>> uid_fetch(
@@ -62,10 +65,16 @@ class Session {
                                              const imap::Tagged& done);
 
  private:
-  asio::awaitable<std::expected<imap::Response, std::string>> next_response();
+  // The next response and the bytes it held on the wire.
+  struct Received {
+    imap::Response response;
+    std::size_t bytes = 0;
+  };
+  asio::awaitable<std::expected<Received, std::string>> next_response();
   asio::awaitable<std::expected<void, std::string>> send(std::string_view bytes);
 
   std::unique_ptr<Transport> transport_;
+  SessionLimits limits_;
   imap::FrameReader reader_;
   imap::CommandBuilder commands_;
   ConnectionState state_ = ConnectionState::NotAuthenticated;

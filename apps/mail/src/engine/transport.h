@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/limits.h"
+
 namespace mail {
 
 class Transport {
@@ -38,6 +40,8 @@ class Connector {
   virtual ~Connector() = default;
   virtual asio::awaitable<std::expected<std::unique_ptr<Transport>, ConnectError>> connect(
       const std::string& host, std::uint16_t port) = 0;
+  // What a session over its connections may hold.
+  [[nodiscard]] virtual SessionLimits session_limits() const { return {}; }
 };
 
 inline constexpr std::string_view closed_by_server = "connection closed by the server";

@@ -10,6 +10,25 @@
 
 namespace mail {
 
+EngineHandle& EngineHandle::operator=(EngineHandle&& other) noexcept {
+  if (this != &other) {
+    stop();
+    requests_ = std::move(other.requests_);
+    results_ = std::move(other.results_);
+    live_ = other.live_;
+    backend_ = std::move(other.backend_);
+    worker_ = std::move(other.worker_);
+  }
+  return *this;
+}
+
+void EngineHandle::stop() {
+  requests_ = Sender<EngineRequest>();  // the worker's loop ends once the queue is empty
+  if (backend_) backend_->stop();
+  if (worker_.joinable()) worker_.join();
+  backend_.reset();
+}
+
 std::vector<EngineResult> EngineHandle::drain() {
   std::vector<EngineResult> out;
   while (auto r = results_.try_recv()) out.push_back(std::move(*r));
@@ -37,19 +56,19 @@ void run_worker(Receiver<EngineRequest> requests, ResultSender results, Backend&
 EngineHandle start_with(std::unique_ptr<Backend> backend) {
   auto [request_tx, request_rx] = make_channel<EngineRequest>();
   auto [result_tx, result_rx] = make_channel<EngineResult>();
-  const bool live = backend->is_live();
+  EngineHandle handle(std::move(request_tx), std::move(result_rx), backend->is_live());
+  handle.backend_ = std::move(backend);
   try {
-    std::thread worker([rx = std::move(request_rx), tx = std::move(result_tx),
-                        backend = std::move(backend)]() mutable {
+    handle.worker_ = std::thread([rx = std::move(request_rx), tx = std::move(result_tx),
+                                  backend = handle.backend_]() mutable {
       pthread_setname_np(pthread_self(), "mail-engine");
       run_worker(std::move(rx), std::move(tx), *backend);
     });
-    worker.detach();
   } catch (const std::system_error& e) {
     zlog::error(zlog::engine, "mail: spawn mail engine worker", {{"error", e.what()}});
     throw std::runtime_error("spawn mail engine worker");
   }
-  return EngineHandle(std::move(request_tx), std::move(result_rx), live);
+  return handle;
 }
 
 EngineHandle start(EngineLimits limits) {
