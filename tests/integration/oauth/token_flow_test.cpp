@@ -1,6 +1,12 @@
 // Browser sign-in, code exchange and refresh against a loopback provider.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "../../servers/https_fixture.h"
 #include "accounts/secret_vault.h"
@@ -32,6 +38,40 @@ std::map<std::string, std::string> form_of(const std::string& body) {
   std::map<std::string, std::string> m;
   for (auto& [k, v] : parse_form_query(body)) m[k] = v;
   return m;
+}
+
+// What the loopback listener answers to a GET of `target`, as another
+// program on this machine would see it (empty when nothing answers).
+std::string loopback_get(std::uint16_t port, const std::string& target) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  timeval tv{5, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  std::string answer;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+    const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char buf[1024];
+    ssize_t n;
+    while ((n = ::recv(fd, buf, sizeof buf, 0)) > 0)
+      answer.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return answer;
+}
+
+// The listener's port, from the redirect_uri of an authorization URL.
+std::uint16_t redirect_port(const std::string& url) {
+  for (auto& [key, value] : parse_form_query(url.substr(url.find('?') + 1))) {
+    if (key == "redirect_uri") {
+      const auto colon = value.rfind(':');
+      return static_cast<std::uint16_t>(std::stoi(value.substr(colon + 1)));
+    }
+  }
+  return 0;
 }
 
 class SignInTest : public ::testing::Test {
@@ -98,6 +138,47 @@ TEST_F(SignInTest, DeniedConsentEndsWithTheProvidersError) {
                 .find("Sign-in failed. You can close this tab."),
             std::string::npos);
   EXPECT_EQ(server.requests().size(), 1u) << "no token request after a denial";
+}
+
+TEST_F(SignInTest, RedirectsWithAnotherStateLeaveTheSignInWaitingForTheRealOne) {
+  HttpsServer server(provider(json::array({{{"access_token", "A1"}, {"refresh_token", "R1"}}})));
+  BrowserStandIn browser(server.ca_file(), dir.path() / "pages.txt", false);
+  SignInEndpoints endpoints;
+  endpoints.authorization = server.url("/authorize");
+  endpoints.token = token_endpoint(server);
+  // Another program on the machine gets to the listener first: a forged code
+  // and a forged denial, with a wrong state and with none. Then the browser.
+  const std::vector<std::string> forged = {"/oauth?code=forged&state=wrong",
+                                           "/oauth?error=access_denied&state=wrong",
+                                           "/oauth?error=access_denied", "/oauth?code=forged"};
+  std::vector<std::string> forged_pages;
+  std::thread intruder;
+  endpoints.open_browser = [&](const std::string& url) -> std::expected<void, std::string> {
+    intruder = std::thread([&, url] {
+      const std::uint16_t port = redirect_port(url);
+      for (const auto& target : forged) forged_pages.push_back(loopback_get(port, target));
+      (void)browser.open(url);
+    });
+    return {};
+  };
+  const auto tokens = browser_sign_in(OAuthProvider::Google, "test-client.apps", "",
+                                      std::chrono::seconds(30), endpoints);
+  if (intruder.joinable()) intruder.join();
+  browser.wait();
+  ASSERT_EQ(forged_pages.size(), forged.size());
+  for (std::size_t i = 0; i < forged.size(); ++i) {
+    EXPECT_NE(forged_pages[i].find("Sign-in state mismatch. Please try again from Mail."),
+              std::string::npos)
+        << forged[i];
+  }
+  ASSERT_TRUE(tokens) << tokens.error();
+  EXPECT_EQ(tokens->access_token, "A1");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_NE(form_of(requests[1]["body"]).at("code"), "forged");
+  EXPECT_NE(testsupport::read_file(dir.path() / "pages.txt")
+                .find("Signed in. You can close this tab and return to Mail."),
+            std::string::npos);
 }
 
 TEST_F(SignInTest, SignInAndStorePutsTheTokensInTheVaultUnderTheEmail) {
