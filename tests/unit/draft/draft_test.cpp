@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "draft/json_read.h"
+#include "text_codec/json_read.h"
 
 using namespace mail;
 
@@ -130,9 +130,9 @@ TEST(SanitizeContentType, KeepsOnlySafeCharactersAndNeedsAnInnerSlash) {
 }
 
 TEST(ParseStrict, RefusesRepeatedKeysAndCarriesParserMessages) {
-  EXPECT_EQ(json_read::parse_strict(R"({"a":1,"a":2})").error(), "duplicate field `a`");
-  EXPECT_TRUE(json_read::parse_strict(R"({"a":{"a":1},"b":[{"a":1},{"a":2}]})"));
-  auto bad = json_read::parse_strict("{\"a\":");
+  EXPECT_EQ(text_codec::json_read::parse_strict(R"({"a":1,"a":2})").error(), "duplicate field `a`");
+  EXPECT_TRUE(text_codec::json_read::parse_strict(R"({"a":{"a":1},"b":[{"a":1},{"a":2}]})"));
+  auto bad = text_codec::json_read::parse_strict("{\"a\":");
   ASSERT_FALSE(bad);
   EXPECT_NE(bad.error().find("parse error"), std::string::npos) << bad.error();
 }

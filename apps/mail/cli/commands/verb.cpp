@@ -6,7 +6,7 @@
 
 #include "actions/verbs.h"
 #include "command.h"
-#include "draft/json_read.h"
+#include "text_codec/json_read.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ int run_verb(std::span<const std::string> args) {
     std::cerr << "usage: zarn-mail-cli verb JSON\n";
     return 2;
   }
-  auto doc = mail::json_read::parse_strict(args[0]);
+  auto doc = text_codec::json_read::parse_strict(args[0]);
   if (!doc) {
     std::cerr << doc.error() << "\n";
     return 1;

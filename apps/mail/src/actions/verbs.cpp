@@ -3,7 +3,7 @@
 #include <array>
 #include <cctype>
 
-#include "draft/json_read.h"
+#include "text_codec/json_read.h"
 
 namespace mail {
 using nlohmann::json;
@@ -49,27 +49,28 @@ std::string lower_ascii(std::string s) {
 }
 
 std::expected<std::string, std::string> get_uuid(const json& obj, std::string_view key) {
-  auto s = json_read::get_string(obj, key);
+  auto s = text_codec::json_read::get_string(obj, key);
   if (!s) return s;
   if (!is_uuid_text(*s)) {
-    return std::unexpected("invalid value: " + json_read::describe(json(*s)) +
+    return std::unexpected("invalid value: " + text_codec::json_read::describe(json(*s)) +
                            ", expected a hyphenated UUID");
   }
   return lower_ascii(std::move(*s));
 }
 
 std::expected<std::vector<std::string>, std::string> get_ids(const json& obj) {
-  if (!obj.is_object()) return std::unexpected(json_read::invalid_type(obj, "a map"));
+  if (!obj.is_object()) return std::unexpected(text_codec::json_read::invalid_type(obj, "a map"));
   auto it = obj.find("ids");
-  if (it == obj.end()) return std::unexpected(json_read::missing_field("ids"));
-  if (!it->is_array()) return std::unexpected(json_read::invalid_type(*it, "a sequence"));
+  if (it == obj.end()) return std::unexpected(text_codec::json_read::missing_field("ids"));
+  if (!it->is_array())
+    return std::unexpected(text_codec::json_read::invalid_type(*it, "a sequence"));
   std::vector<std::string> ids;
   ids.reserve(it->size());
   for (const auto& v : *it) {
-    auto s = json_read::as_string(v);
+    auto s = text_codec::json_read::as_string(v);
     if (!s) return std::unexpected(s.error());
     if (!is_uuid_text(*s)) {
-      return std::unexpected("invalid value: " + json_read::describe(v) +
+      return std::unexpected("invalid value: " + text_codec::json_read::describe(v) +
                              ", expected a hyphenated UUID");
     }
     ids.push_back(lower_ascii(std::move(*s)));
@@ -93,7 +94,7 @@ std::expected<Tagged, std::string> split_tag(const json& j, std::string_view exp
     }
     return Tagged{j.begin().key(), &j.begin().value()};
   }
-  return std::unexpected(json_read::invalid_type(j, expected));
+  return std::unexpected(text_codec::json_read::invalid_type(j, expected));
 }
 
 bool is_unit(const Tagged& t) {
@@ -108,8 +109,8 @@ std::expected<void, std::string> needs_fields(const Tagged& t, std::string_view 
   if (t.fields == nullptr)
     return std::unexpected(expected_struct(std::string(owner) + "::" + t.name));
   if (!t.fields->is_object()) {
-    return std::unexpected(
-        json_read::invalid_type(*t.fields, "struct variant " + std::string(owner) + "::" + t.name));
+    return std::unexpected(text_codec::json_read::invalid_type(
+        *t.fields, "struct variant " + std::string(owner) + "::" + t.name));
   }
   return {};
 }
@@ -117,8 +118,8 @@ std::expected<void, std::string> needs_fields(const Tagged& t, std::string_view 
 template <class T>
 std::expected<T, std::string> unit_only(const Tagged& t, std::string_view owner) {
   if (!is_unit(t)) {
-    return std::unexpected(
-        json_read::invalid_type(*t.fields, "unit variant " + std::string(owner) + "::" + t.name));
+    return std::unexpected(text_codec::json_read::invalid_type(
+        *t.fields, "unit variant " + std::string(owner) + "::" + t.name));
   }
   return T{};
 }
@@ -258,38 +259,38 @@ std::expected<MailAction, std::string> mail_action_from_json(const json& j) {
     return MailAction{MailAction::SaveDraft{std::move(*d)}};
   }
   if (n == "CreateFolder" || n == "RenameFolder") {
-    auto id = json_read::get_string(f, "id");
+    auto id = text_codec::json_read::get_string(f, "id");
     if (!id) return fail(id.error());
-    auto name = json_read::get_string(f, "name");
+    auto name = text_codec::json_read::get_string(f, "name");
     if (!name) return fail(name.error());
     if (n == "CreateFolder")
       return MailAction{MailAction::CreateFolder{std::move(*id), std::move(*name)}};
     return MailAction{MailAction::RenameFolder{std::move(*id), std::move(*name)}};
   }
   if (n == "DeleteFolder") {
-    auto id = json_read::get_string(f, "id");
+    auto id = text_codec::json_read::get_string(f, "id");
     if (!id) return fail(id.error());
     return MailAction{MailAction::DeleteFolder{std::move(*id)}};
   }
   auto ids = get_ids(f);
   if (!ids) return fail(ids.error());
   if (n == "SetRead") {
-    auto b = json_read::get_bool(f, "read");
+    auto b = text_codec::json_read::get_bool(f, "read");
     if (!b) return fail(b.error());
     return MailAction{MailAction::SetRead{std::move(*ids), *b}};
   }
   if (n == "SetStarred") {
-    auto b = json_read::get_bool(f, "starred");
+    auto b = text_codec::json_read::get_bool(f, "starred");
     if (!b) return fail(b.error());
     return MailAction{MailAction::SetStarred{std::move(*ids), *b}};
   }
   if (n == "Purge") return MailAction{MailAction::Purge{std::move(*ids)}};
   if (n == "Move") {
-    auto folder = json_read::get_string(f, "folder");
+    auto folder = text_codec::json_read::get_string(f, "folder");
     if (!folder) return fail(folder.error());
     return MailAction{MailAction::Move{std::move(*ids), std::move(*folder)}};
   }
-  auto label = json_read::get_string(f, "label");
+  auto label = text_codec::json_read::get_string(f, "label");
   if (!label) return fail(label.error());
   if (n == "AddLabel") return MailAction{MailAction::AddLabel{std::move(*ids), std::move(*label)}};
   return MailAction{MailAction::RemoveLabel{std::move(*ids), std::move(*label)}};
@@ -317,19 +318,19 @@ std::expected<MailOperation, std::string> mail_operation_from_json(const json& j
   const json& f = *t->fields;
 
   if (n == "RevealFolder") {
-    auto folder = json_read::get_string(f, "folder");
+    auto folder = text_codec::json_read::get_string(f, "folder");
     if (!folder) return fail(folder.error());
     return MailOperation{MailOperation::RevealFolder{std::move(*folder)}};
   }
   if (n == "RevealAccount") {
-    auto id = json_read::get_string(f, "id");
+    auto id = text_codec::json_read::get_string(f, "id");
     if (!id) return fail(id.error());
     return MailOperation{MailOperation::RevealAccount{std::move(*id)}};
   }
   if (n == "SaveAttachment") {
     auto id = get_uuid(f, "message_id");
     if (!id) return fail(id.error());
-    auto index = json_read::get_u64(f, "index");
+    auto index = text_codec::json_read::get_u64(f, "index");
     if (!index) return fail(index.error());
     return MailOperation{MailOperation::SaveAttachment{std::move(*id), *index}};
   }
@@ -341,7 +342,7 @@ std::expected<MailOperation, std::string> mail_operation_from_json(const json& j
          {"body", &p.body},
          {"calendar_ics", &p.calendar_ics}}};
     for (auto& [key, out] : fields) {
-      auto s = json_read::get_string(f, key);
+      auto s = text_codec::json_read::get_string(f, key);
       if (!s) return fail(s.error());
       *out = std::move(*s);
     }
@@ -357,13 +358,13 @@ std::expected<MailOperation, std::string> mail_operation_from_json(const json& j
 }
 
 std::expected<MailAction, std::string> decode_mail_action(std::string_view text) {
-  auto j = json_read::parse_strict(text);
+  auto j = text_codec::json_read::parse_strict(text);
   if (!j) return std::unexpected(j.error());
   return mail_action_from_json(*j);
 }
 
 std::expected<MailOperation, std::string> decode_mail_operation(std::string_view text) {
-  auto j = json_read::parse_strict(text);
+  auto j = text_codec::json_read::parse_strict(text);
   if (!j) return std::unexpected(j.error());
   return mail_operation_from_json(*j);
 }

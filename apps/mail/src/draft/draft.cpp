@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "draft/json_read.h"
+#include "text_codec/json_read.h"
 
 namespace mail {
 using nlohmann::json;
@@ -19,15 +19,16 @@ ordered_json draft_attachment_to_json(const DraftAttachment& a) {
 }
 
 std::expected<DraftAttachment, std::string> draft_attachment_from_json(const json& j) {
-  if (!j.is_object()) return std::unexpected(json_read::invalid_type(j, "struct DraftAttachment"));
+  if (!j.is_object())
+    return std::unexpected(text_codec::json_read::invalid_type(j, "struct DraftAttachment"));
   DraftAttachment a;
-  auto content_id = json_read::get_string(j, "content_id");
+  auto content_id = text_codec::json_read::get_string(j, "content_id");
   if (!content_id) return std::unexpected(content_id.error());
-  auto filename = json_read::get_string(j, "filename");
+  auto filename = text_codec::json_read::get_string(j, "filename");
   if (!filename) return std::unexpected(filename.error());
-  auto mime = json_read::get_string(j, "mime");
+  auto mime = text_codec::json_read::get_string(j, "mime");
   if (!mime) return std::unexpected(mime.error());
-  auto size = json_read::get_u64(j, "size");
+  auto size = text_codec::json_read::get_u64(j, "size");
   if (!size) return std::unexpected(size.error());
   a.content_id = std::move(*content_id);
   a.filename = std::move(*filename);
@@ -56,19 +57,20 @@ std::expected<std::optional<std::string>, std::string> optional_string(const jso
                                                                        std::string_view key) {
   auto it = j.find(key);
   if (it == j.end() || it->is_null()) return std::optional<std::string>{};
-  auto s = json_read::as_string(*it);
+  auto s = text_codec::json_read::as_string(*it);
   if (!s) return std::unexpected(s.error());
   return std::optional<std::string>{std::move(*s)};
 }
 }  // namespace
 
 std::expected<DraftData, std::string> draft_from_json(const json& j) {
-  if (!j.is_object()) return std::unexpected(json_read::invalid_type(j, "struct DraftData"));
+  if (!j.is_object())
+    return std::unexpected(text_codec::json_read::invalid_type(j, "struct DraftData"));
   DraftData d;
   std::array<std::pair<std::string_view, std::string*>, 5> texts{
       {{"to", &d.to}, {"cc", &d.cc}, {"bcc", &d.bcc}, {"subject", &d.subject}, {"body", &d.body}}};
   for (auto& [key, field] : texts) {
-    auto s = json_read::get_string(j, key);
+    auto s = text_codec::json_read::get_string(j, key);
     if (!s) return std::unexpected(s.error());
     *field = std::move(*s);
   }
@@ -79,8 +81,9 @@ std::expected<DraftData, std::string> draft_from_json(const json& j) {
   if (!ics) return std::unexpected(ics.error());
   d.calendar_ics = std::move(*ics);
   auto it = j.find("attachments");
-  if (it == j.end()) return std::unexpected(json_read::missing_field("attachments"));
-  if (!it->is_array()) return std::unexpected(json_read::invalid_type(*it, "a sequence"));
+  if (it == j.end()) return std::unexpected(text_codec::json_read::missing_field("attachments"));
+  if (!it->is_array())
+    return std::unexpected(text_codec::json_read::invalid_type(*it, "a sequence"));
   d.attachments.reserve(it->size());
   for (const auto& item : *it) {
     auto a = draft_attachment_from_json(item);

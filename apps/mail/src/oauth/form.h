@@ -1,12 +1,12 @@
 #pragma once
-// The form codec the sign-in flow uses is the toolkit's.
+// The form codec the sign-in flow uses: the shared one.
 
-#include "zarn_ui/uri.h"
+#include "text_codec/form.h"
 
 namespace mail {
-using FormPairs = zarn_ui::uri::FormPairs;
-using zarn_ui::uri::form_body;
-using zarn_ui::uri::form_encode;
-using zarn_ui::uri::parse_form_query;
-using zarn_ui::uri::utf8_lossy;
+using text_codec::form_body;
+using text_codec::form_encode;
+using text_codec::FormPairs;
+using text_codec::parse_form_query;
+using text_codec::utf8_lossy;
 }  // namespace mail

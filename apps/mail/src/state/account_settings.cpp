@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "draft/json_read.h"
+#include "text_codec/json_read.h"
 
 namespace mail {
 using nlohmann::json;
@@ -82,23 +82,23 @@ ordered_json settings_document(const AccountSettings& s, bool collapsed) {
 
 std::expected<StoredSettings, std::string> read_settings_document(const json& doc) {
   if (!doc.is_object())
-    return std::unexpected(json_read::invalid_type(doc, "struct AccountSettings"));
+    return std::unexpected(text_codec::json_read::invalid_type(doc, "struct AccountSettings"));
   StoredSettings out;
   AccountSettings& s = out.settings;
   auto text = [&](std::string_view key, std::string& field) -> std::expected<void, std::string> {
-    auto v = json_read::get_string(doc, key);
+    auto v = text_codec::json_read::get_string(doc, key);
     if (!v) return std::unexpected(v.error());
     field = std::move(*v);
     return {};
   };
   auto port = [&](std::string_view key, std::uint16_t& field) -> std::expected<void, std::string> {
-    auto v = json_read::get_u16(doc, key);
+    auto v = text_codec::json_read::get_u16(doc, key);
     if (!v) return std::unexpected(v.error());
     field = *v;
     return {};
   };
   auto flag = [&](std::string_view key, bool& field) -> std::expected<void, std::string> {
-    auto v = json_read::get_bool(doc, key);
+    auto v = text_codec::json_read::get_bool(doc, key);
     if (!v) return std::unexpected(v.error());
     field = *v;
     return {};
@@ -115,7 +115,7 @@ std::expected<StoredSettings, std::string> read_settings_document(const json& do
   if (!(r = text("username", s.username))) return std::unexpected(r.error());
   s.password.clear();
   if (doc.contains("auth")) {
-    auto name = json_read::get_string(doc, "auth");
+    auto name = text_codec::json_read::get_string(doc, "auth");
     if (!name) return std::unexpected(name.error());
     auto kind = parse_auth_kind(*name);
     if (!kind) return std::unexpected(kind.error());
@@ -130,7 +130,7 @@ std::expected<StoredSettings, std::string> read_settings_document(const json& do
 }
 
 std::expected<StoredSettings, std::string> read_settings_document_text(std::string_view text) {
-  auto doc = json_read::parse_strict(text);
+  auto doc = text_codec::json_read::parse_strict(text);
   if (!doc) return std::unexpected(doc.error());
   return read_settings_document(*doc);
 }
@@ -145,18 +145,18 @@ std::string oauth_tokens_to_json(const OAuthTokens& t) {
 }
 
 std::expected<OAuthTokens, std::string> oauth_tokens_from_json(std::string_view text) {
-  auto doc = json_read::parse_strict(text);
+  auto doc = text_codec::json_read::parse_strict(text);
   if (!doc) return std::unexpected(doc.error());
   if (!doc->is_object())
-    return std::unexpected(json_read::invalid_type(*doc, "struct OAuthTokens"));
+    return std::unexpected(text_codec::json_read::invalid_type(*doc, "struct OAuthTokens"));
   OAuthTokens t;
-  auto access = json_read::get_string(*doc, "access_token");
+  auto access = text_codec::json_read::get_string(*doc, "access_token");
   if (!access) return std::unexpected(access.error());
-  auto refresh = json_read::get_string(*doc, "refresh_token");
+  auto refresh = text_codec::json_read::get_string(*doc, "refresh_token");
   if (!refresh) return std::unexpected(refresh.error());
-  auto expires = json_read::get_u64(*doc, "expires_in");
+  auto expires = text_codec::json_read::get_u64(*doc, "expires_in");
   if (!expires) return std::unexpected(expires.error());
-  auto obtained = json_read::get_u64(*doc, "obtained_at");
+  auto obtained = text_codec::json_read::get_u64(*doc, "obtained_at");
   if (!obtained) return std::unexpected(obtained.error());
   t.access_token = std::move(*access);
   t.refresh_token = std::move(*refresh);

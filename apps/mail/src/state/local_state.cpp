@@ -6,6 +6,7 @@
 #include "accounts/sync_reporter.h"
 #include "atomic_file/atomic_file.h"
 #include "log/log.h"
+#include "text_codec/ascii.h"
 
 namespace mail {
 namespace fs = std::filesystem;
@@ -59,18 +60,12 @@ std::optional<std::string> save_compose_format(LocalState& state, ComposeFormat 
 }
 
 namespace {
-std::string trim(const std::string& s) {
-  const char* ws = " \t\n\r\f\v";
-  const auto b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(ws);
-  return s.substr(b, e - b + 1);
-}
+using text_codec::trim;
 }  // namespace
 
 void report_sync_status(const fs::path& config_dir, const std::string& account_id,
                         SyncStatus status) {
-  const std::string id = trim(account_id);
+  const std::string id(trim(account_id));
   if (id.empty()) return;
   accounts::AccountSyncReporter reporter(config_dir, id);
   std::expected<void, std::string> result;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace mail::json_read {
+namespace text_codec::json_read {
 
 // Parses text; a repeated key inside any object is an error
 // ("duplicate field `name`"). Parser errors carry the parser's message.
@@ -34,4 +34,4 @@ namespace mail::json_read {
 [[nodiscard]] std::expected<std::string, std::string> as_string(const nlohmann::json& v);
 [[nodiscard]] std::expected<std::uint64_t, std::string> as_u64(const nlohmann::json& v);
 
-}  // namespace mail::json_read
+}  // namespace text_codec::json_read

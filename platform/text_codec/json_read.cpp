@@ -1,10 +1,10 @@
-#include "draft/json_read.h"
+#include "text_codec/json_read.h"
 
 #include <limits>
 #include <set>
 #include <vector>
 
-namespace mail::json_read {
+namespace text_codec::json_read {
 using nlohmann::json;
 
 std::expected<json, std::string> parse_strict(std::string_view text) {
@@ -140,4 +140,4 @@ std::expected<std::uint16_t, std::string> get_u16(const json& obj, std::string_v
   return std::unexpected("invalid value: " + describe(v) + ", expected u16");
 }
 
-}  // namespace mail::json_read
+}  // namespace text_codec::json_read
