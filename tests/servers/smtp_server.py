@@ -6,7 +6,8 @@ another (either may be left out, and STARTTLS can be withheld), under a
 certificate from a CA made for this run, and authenticates with the chosen
 mechanisms among LOGIN, PLAIN and XOAUTH2. Every accepted message is captured
 with its envelope as one JSON file in the capture folder:
-  {"mail_from": ..., "rcpt_tos": [...], "data_b64": ..., "auth": "user"}
+  {"mail_from": ..., "rcpt_tos": [...], "data_b64": ..., "auth": "user",
+   "mechanism": "PLAIN"|"LOGIN"|"XOAUTH2"|null}
 where data is the message exactly as received (dot-stuffing removed).
 
 Usage:
@@ -56,6 +57,7 @@ class Handler:
             "auth": session.auth_data.decode() if isinstance(session.auth_data, bytes)
             else (session.auth_data.login.decode() if isinstance(session.auth_data, LoginPassword)
                   else session.auth_data),
+            "mechanism": getattr(session, "mechanism", None),
         }
         path = os.path.join(self.capture_dir, "%06d.json" % self.count)
         with open(path + ".tmp", "w") as f:
@@ -74,6 +76,7 @@ class Handler:
         user = fields.get("user", "")
         auth = fields.get("auth", "")
         if user == self.args.user and auth == "Bearer " + self.args.token:
+            server.session.mechanism = "XOAUTH2"
             return AuthResult(success=True, auth_data=user)
         # Like the big providers: a JSON error in a challenge, then 535.
         await server.challenge_auth(json.dumps({"status": "401", "schemes": "bearer"}))
@@ -84,6 +87,8 @@ def authenticator(args):
     def check(server, session, envelope, mechanism, auth_data):
         ok = (isinstance(auth_data, LoginPassword)
               and auth_data.login.decode() == args.user and auth_data.password.decode() == args.password)
+        if ok:
+            session.mechanism = mechanism
         return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
     return check
 

@@ -62,6 +62,29 @@ TEST(EngineSend, LiveBackendAnswersSentWithTheSizeTheServerReceived) {
   EXPECT_EQ(failed->message, "authentication failed — check the username and password");
 }
 
+TEST(EngineSend, PasswordAccountSendsToAServerThatOffersOnlyPlain) {
+  auto server = testsupport::SmtpServer::start({.auth = "PLAIN"});
+  ASSERT_TRUE(server) << server.error();
+  smtptest::trust((*server)->ca_file());
+  EngineHandle engine = start();
+  ASSERT_TRUE(engine.is_live());
+  DraftData d;
+  d.to = "bob@example.net";
+  d.subject = "plain only";
+  d.body = "hello";
+  auto results = run(engine, EngineRequest::Send{smtptest::account((*server)->starttls_port()), d,
+                                                 new_request_id()});
+  ASSERT_FALSE(results.empty());
+  auto* sent = std::get_if<EngineResult::Sent>(&results[0].value);
+  ASSERT_NE(sent, nullptr) << (std::holds_alternative<EngineResult::Failed>(results[0].value)
+                                   ? std::get<EngineResult::Failed>(results[0].value).message
+                                   : std::string(result_name(results[0])));
+  auto messages = (*server)->messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].mechanism, "PLAIN");
+  EXPECT_EQ(sent->bytes, messages[0].data.size());
+}
+
 TEST(EngineSend, OfflineBackendBuildsTheMessageAndReportsItsSize) {
   EngineHandle engine = start_with(std::make_unique<OfflineBackend>());
   DraftData d;

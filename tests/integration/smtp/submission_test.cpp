@@ -123,13 +123,35 @@ TEST(SmtpSubmission, Port25WithoutStartTlsFailsAndSendsNothing) {
   DraftData d = sample_draft();
   auto sent = send_message(s, password_credential(s), d, "Subject: x\r\n\r\nbody\r\n");
   ASSERT_FALSE(sent);
-  // "SMTP server does not offer STARTTLS" is worded as a TLS problem.
-  EXPECT_EQ(sent.error(), "TLS/certificate error — the server's certificate wasn't trusted");
+  EXPECT_EQ(sent.error(),
+            "the server doesn't offer STARTTLS — check the port and security settings");
   EXPECT_TRUE((*server)->messages().empty());
 }
 
-TEST(SmtpSubmission, PasswordAccountsOfferOnlyLoginSoAPlainOnlyServerRefusesSubmission) {
-  auto server = SmtpServer::start({.auth = "PLAIN"});
+TEST(SmtpSubmission, PasswordAccountsAuthenticateWithPlainWhenOfferedElseLogin) {
+  struct Case {
+    const char* offered;
+    const char* used;
+  };
+  const std::string mime = "Subject: x\r\n\r\nbody\r\n";
+  for (const Case& c : {Case{"PLAIN", "PLAIN"}, Case{"LOGIN", "LOGIN"},
+                        Case{"LOGIN,PLAIN", "PLAIN"}, Case{"PLAIN,XOAUTH2", "PLAIN"}}) {
+    auto server = SmtpServer::start({.auth = c.offered});
+    ASSERT_TRUE(server) << server.error();
+    smtptest::trust((*server)->ca_file());
+    const AccountSettings s = smtptest::account((*server)->starttls_port());
+    auto sent = send_message(s, password_credential(s), sample_draft(), mime);
+    ASSERT_TRUE(sent) << c.offered << ": " << sent.error();
+    auto messages = (*server)->messages();
+    ASSERT_EQ(messages.size(), 1u) << c.offered;
+    EXPECT_EQ(messages[0].mechanism, c.used) << c.offered;
+    EXPECT_EQ(messages[0].auth, "alice@example.org");
+    EXPECT_EQ(messages[0].data, mime);
+  }
+}
+
+TEST(SmtpSubmission, PasswordAccountOnAnOAuthOnlyServerSendsNothing) {
+  auto server = SmtpServer::start({.auth = "XOAUTH2"});
   ASSERT_TRUE(server) << server.error();
   smtptest::trust((*server)->ca_file());
   const AccountSettings s = smtptest::account((*server)->starttls_port());
@@ -204,6 +226,7 @@ TEST(SmtpSubmission, OAuthAccountsAuthenticateWithXoauth2) {
   auto messages = (*server)->messages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].auth, "alice@example.org");
+  EXPECT_EQ(messages[0].mechanism, "XOAUTH2");
   EXPECT_EQ(messages[0].data, mime);
 }
 

@@ -35,14 +35,19 @@ std::string b64decode(const std::string& in) {
 
 std::expected<std::unique_ptr<SmtpServer>, std::string> SmtpServer::start(
     SmtpServerOptions options) {
-  std::vector<std::string> args = {
-      std::string(ZARN_SOURCE_DIR) + "/tests/servers/smtp_server.py",
-      "--auth",          options.auth,
-      "--user",          options.user,
-      "--password",      options.password,
-      "--token",         options.token,
-      "--implicit-port", std::to_string(options.implicit_port),
-      "--starttls-port", std::to_string(options.starttls_port)};
+  std::vector<std::string> args = {std::string(ZARN_SOURCE_DIR) + "/tests/servers/smtp_server.py",
+                                   "--auth",
+                                   options.auth,
+                                   "--user",
+                                   options.user,
+                                   "--password",
+                                   options.password,
+                                   "--token",
+                                   options.token,
+                                   "--implicit-port",
+                                   std::to_string(options.implicit_port),
+                                   "--starttls-port",
+                                   std::to_string(options.starttls_port)};
   if (!options.starttls) args.push_back("--no-starttls");
   if (options.no_implicit) args.push_back("--no-implicit");
   if (options.no_starttls_port) args.push_back("--no-starttls-port");
@@ -84,6 +89,7 @@ std::vector<CapturedMessage> SmtpServer::messages() const {
     m.rcpt_tos = j.value("rcpt_tos", std::vector<std::string>{});
     m.data = b64decode(j.value("data_b64", ""));
     if (j.contains("auth") && j["auth"].is_string()) m.auth = j["auth"];
+    if (j.contains("mechanism") && j["mechanism"].is_string()) m.mechanism = j["mechanism"];
     out.push_back(std::move(m));
   }
   return out;

@@ -10,13 +10,13 @@
 #include <sys/types.h>
 
 #include <cstdint>
-
-#include "server_process.h"
 #include <expected>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "server_process.h"
 
 namespace testsupport {
 
@@ -36,8 +36,9 @@ struct SmtpServerOptions {
 struct CapturedMessage {
   std::string mail_from;
   std::vector<std::string> rcpt_tos;
-  std::string data;  // as received, dot-stuffing removed
-  std::string auth;  // the user that authenticated
+  std::string data;       // as received, dot-stuffing removed
+  std::string auth;       // the user that authenticated
+  std::string mechanism;  // how: "PLAIN", "LOGIN" or "XOAUTH2"
 };
 
 class SmtpServer {

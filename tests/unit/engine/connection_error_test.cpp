@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+using mail::ConnectionErrorKind;
 using mail::describe_connection_error;
 
 TEST(DescribeConnectionError, MapsEachGroupAndEarlierGroupsWin) {
@@ -44,4 +45,19 @@ TEST(DescribeConnectionError, MapsEachGroupAndEarlierGroupsWin) {
     EXPECT_EQ(describe_connection_error(text), expected) << text;
   // Idempotent on its own timeout sentence, which the live transport uses.
   EXPECT_EQ(describe_connection_error(timeout), timeout);
+}
+
+TEST(DescribeConnectionError, AMissingStartTlsOfferIsSaidAsSuchNotAsACertificateProblem) {
+  const std::string no_starttls =
+      "the server doesn't offer STARTTLS — check the port and security settings";
+  // The kind decides, whatever the words of the text.
+  for (const char* text : {"SMTP server does not offer STARTTLS", "", "535 auth failed"})
+    EXPECT_EQ(describe_connection_error(ConnectionErrorKind::StartTlsNotOffered, text), no_starttls)
+        << text;
+  // Unclassified errors keep the word rules, STARTTLS texts included.
+  EXPECT_EQ(describe_connection_error(ConnectionErrorKind::Unclassified,
+                                      "STARTTLS rejected: 454 TLS not available"),
+            "TLS/certificate error — the server's certificate wasn't trusted");
+  EXPECT_EQ(describe_connection_error(ConnectionErrorKind::Unclassified, "Connection refused"),
+            "connection refused — check the host and port");
 }

@@ -19,6 +19,7 @@ struct Script {
 struct Outcome {
   std::string written;  // everything the client wrote
   std::optional<std::string> error;
+  Client::FailureKind kind = Client::FailureKind::Other;
   bool noop_accepted = true;
   int tls_starts = 0;
 };
@@ -57,6 +58,7 @@ Outcome play(Client& client, std::string greeting, Script script, bool close_whe
     }
     if (auto* f = std::get_if<Client::Failed>(&step)) {
       out.error = f->error;
+      out.kind = f->kind;
       return out;
     }
     out.noop_accepted = std::get<Client::Done>(step).noop_accepted;
@@ -179,7 +181,31 @@ TEST(SmtpClient, StartTlsIsRequiredWhenAsked) {
   Script s{{{"EHLO client.test\r\n", "250-mx\r\n250 AUTH LOGIN\r\n"}}};
   auto out = play(c, "220 hi\r\n", s);
   EXPECT_EQ(out.error, "SMTP server does not offer STARTTLS");
+  EXPECT_EQ(out.kind, Client::FailureKind::StartTlsNotOffered);
   EXPECT_EQ(out.written, "EHLO client.test\r\n");
+}
+
+TEST(SmtpClient, OnlyAMissingStartTlsOfferIsReportedAsSuch) {
+  // Failures around TLS that are not a missing offer keep the general kind,
+  // whatever their text says.
+  struct Case {
+    const char* name;
+    Script script;
+  };
+  const Case cases[] = {
+      {"STARTTLS refused",
+       {{{"EHLO client.test\r\n", ehlo_plain},
+         {"STARTTLS\r\n", "454 4.7.0 TLS not available\r\n"}}}},
+      {"bytes after the STARTTLS reply",
+       {{{"EHLO client.test\r\n", ehlo_plain}, {"STARTTLS\r\n", "220 go\r\n250 x\r\n"}}}},
+      {"EHLO refused", {{{"EHLO client.test\r\n", "554 5.7.1 STARTTLS policy: no service\r\n"}}}},
+  };
+  for (const auto& c : cases) {
+    Client client(submission("x"));
+    auto out = play(client, "220 hi\r\n", c.script);
+    EXPECT_TRUE(out.error) << c.name;
+    EXPECT_EQ(out.kind, Client::FailureKind::Other) << c.name;
+  }
 }
 
 TEST(SmtpClient, BytesInjectedAfterTheStartTlsReplyAreRefusedNotReadAsReplies) {

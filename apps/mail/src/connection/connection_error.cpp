@@ -38,4 +38,14 @@ std::string describe_connection_error(std::string_view text) {
   return "connection failed: " + std::string(text);
 }
 
+std::string describe_connection_error(ConnectionErrorKind kind, std::string_view text) {
+  switch (kind) {
+    case ConnectionErrorKind::StartTlsNotOffered:
+      return "the server doesn't offer STARTTLS — check the port and security settings";
+    case ConnectionErrorKind::Unclassified:
+      break;
+  }
+  return describe_connection_error(text);
+}
+
 }  // namespace mail

@@ -167,9 +167,10 @@ void Client::closed() {
   closed_ = true;
 }
 
-void Client::fail(std::string text) {
+void Client::fail(std::string text, FailureKind kind) {
   state_ = State::Failed;
   error_ = std::move(text);
+  failure_kind_ = kind;
   out_.clear();
 }
 
@@ -189,7 +190,7 @@ void Client::tls_ready() {
 
 Client::Step Client::next() {
   for (;;) {
-    if (state_ == State::Failed) return Failed{error_};
+    if (state_ == State::Failed) return Failed{error_, failure_kind_};
     if (!out_.empty()) {
       Write w{std::move(out_)};
       out_.clear();
@@ -338,7 +339,9 @@ void Client::after_ehlo(const Reply& r) {
   if (!r.positive()) return fail("EHLO rejected: " + r.to_string());
   caps_ = parse_capabilities(r);
   if (state_ == State::Ehlo && opt_.tls == TlsMode::StartTls) {
-    if (!caps_.has("STARTTLS")) return fail("SMTP server does not offer STARTTLS");
+    if (!caps_.has("STARTTLS")) {
+      return fail("SMTP server does not offer STARTTLS", FailureKind::StartTlsNotOffered);
+    }
     send_command("STARTTLS");
     state_ = State::StartTlsReply;
     return;

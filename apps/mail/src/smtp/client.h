@@ -101,8 +101,14 @@ class Client {
   struct Done {
     bool noop_accepted = true;
   };
+  // Failures the caller may want to word differently from their text.
+  enum class FailureKind {
+    Other,
+    StartTlsNotOffered,  // STARTTLS was required and the EHLO reply lacks it
+  };
   struct Failed {
     std::string error;
+    FailureKind kind = FailureKind::Other;
   };
   using Step = std::variant<Write, Read, StartTls, Done, Failed>;
 
@@ -144,7 +150,7 @@ class Client {
   };
 
   void on_reply(const Reply& reply);
-  void fail(std::string text);
+  void fail(std::string text, FailureKind kind = FailureKind::Other);
   void send_command(std::string line);  // appends CRLF
   void after_ehlo(const Reply& reply);
   void start_auth();
@@ -167,6 +173,7 @@ class Client {
   bool noop_accepted_ = true;
   bool closed_ = false;
   std::string error_;
+  FailureKind failure_kind_ = FailureKind::Other;
 };
 
 }  // namespace mail::smtp

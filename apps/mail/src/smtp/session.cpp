@@ -22,6 +22,12 @@ using tcp = asio::ip::tcp;
 using TlsStream = asio::ssl::stream<tcp::socket>;
 constexpr auto use_tuple = asio::experimental::as_tuple(asio::use_awaitable);
 
+using Outcome = std::expected<Client::Done, Client::Failed>;
+
+std::unexpected<Client::Failed> failed(std::string text) {
+  return std::unexpected(Client::Failed{std::move(text)});
+}
+
 bool is_closed(const std::error_code& ec) {
   return ec == asio::error::eof || ec == asio::ssl::error::stream_truncated ||
          ec == asio::error::connection_reset;
@@ -41,9 +47,9 @@ std::string default_helo_name() {
   return name;
 }
 
-asio::awaitable<std::expected<Client::Done, std::string>> converse(
-    std::string host, std::uint16_t port, std::shared_ptr<asio::ssl::context> tls,
-    ClientOptions options, SessionLimits limits) {
+asio::awaitable<Outcome> converse(std::string host, std::uint16_t port,
+                                  std::shared_ptr<asio::ssl::context> tls, ClientOptions options,
+                                  SessionLimits limits) {
   auto ex = co_await asio::this_coro::executor;
   asio::steady_timer timer(ex);
 
@@ -51,18 +57,18 @@ asio::awaitable<std::expected<Client::Done, std::string>> converse(
   tcp::resolver resolver(ex);
   auto resolved = co_await (resolver.async_resolve(host, std::to_string(port), use_tuple) ||
                             timer.async_wait(use_tuple));
-  if (resolved.index() == 1) co_return std::unexpected(std::string(timed_out_text));
+  if (resolved.index() == 1) co_return failed(std::string(timed_out_text));
   auto [rec, endpoints] = std::get<0>(resolved);
-  if (rec) co_return std::unexpected("failed to resolve " + host + ": " + rec.message());
+  if (rec) co_return failed("failed to resolve " + host + ": " + rec.message());
 
   TlsStream stream(ex, *tls);
   auto connected = co_await (asio::async_connect(stream.lowest_layer(), endpoints, use_tuple) ||
                              timer.async_wait(use_tuple));
-  if (connected.index() == 1) co_return std::unexpected(std::string(timed_out_text));
-  if (auto ec = std::get<0>(std::get<0>(connected)); ec) co_return std::unexpected(ec.message());
+  if (connected.index() == 1) co_return failed(std::string(timed_out_text));
+  if (auto ec = std::get<0>(std::get<0>(connected)); ec) co_return failed(ec.message());
 
   if (auto prepared = tls::prepare_client_stream(stream, host); !prepared) {
-    co_return std::unexpected(prepared.error());
+    co_return failed(prepared.error());
   }
 
   bool secure = false;
@@ -79,7 +85,7 @@ asio::awaitable<std::expected<Client::Done, std::string>> converse(
   };
 
   if (options.tls == TlsMode::Implicit) {
-    if (auto ok = co_await handshake(); !ok) co_return std::unexpected(ok.error());
+    if (auto ok = co_await handshake(); !ok) co_return failed(ok.error());
   }
 
   Client client(std::move(options));
@@ -93,11 +99,10 @@ asio::awaitable<std::expected<Client::Done, std::string>> converse(
                                         timer.async_wait(use_tuple))
                             : co_await (asio::async_write(stream.next_layer(), data, use_tuple) ||
                                         timer.async_wait(use_tuple));
-      if (written.index() == 1) co_return std::unexpected(std::string(timed_out_text));
+      if (written.index() == 1) co_return failed(std::string(timed_out_text));
       if (auto ec = std::get<0>(std::get<0>(written)); ec) {
-        if (is_closed(ec))
-          co_return std::unexpected(std::string("connection closed by the SMTP server"));
-        co_return std::unexpected(ec.message());
+        if (is_closed(ec)) co_return failed("connection closed by the SMTP server");
+        co_return failed(ec.message());
       }
     } else if (std::holds_alternative<Client::Read>(step)) {
       timer.expires_after(limits.response);
@@ -106,22 +111,22 @@ asio::awaitable<std::expected<Client::Done, std::string>> converse(
           secure ? co_await (stream.async_read_some(data, use_tuple) || timer.async_wait(use_tuple))
                  : co_await (stream.next_layer().async_read_some(data, use_tuple) ||
                              timer.async_wait(use_tuple));
-      if (got.index() == 1) co_return std::unexpected(std::string(timed_out_text));
+      if (got.index() == 1) co_return failed(std::string(timed_out_text));
       auto [ec, n] = std::get<0>(got);
       if (n > 0) client.receive(std::string_view(buffer.data(), n));
       if (ec) {
-        if (!is_closed(ec)) co_return std::unexpected(ec.message());
+        if (!is_closed(ec)) co_return failed(ec.message());
         client.closed();
       }
     } else if (std::holds_alternative<Client::StartTls>(step)) {
-      if (auto ok = co_await handshake(); !ok) co_return std::unexpected(ok.error());
+      if (auto ok = co_await handshake(); !ok) co_return failed(ok.error());
       client.tls_ready();
     } else if (auto* done = std::get_if<Client::Done>(&step)) {
       std::error_code ignored;
       stream.lowest_layer().close(ignored);
       co_return *done;
     } else {
-      co_return std::unexpected(std::get<Client::Failed>(step).error);
+      co_return std::unexpected(std::get<Client::Failed>(step));
     }
   }
 }

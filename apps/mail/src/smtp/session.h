@@ -23,8 +23,9 @@ struct SessionLimits {
 inline constexpr std::string_view timed_out_text = "timed out waiting for the SMTP server";
 
 // The conversation's outcome, or the raw error text of whatever failed
-// (system, TLS or SMTP); callers word it for the user.
-asio::awaitable<std::expected<Client::Done, std::string>> converse(
+// (system, TLS or SMTP) with its kind when the client knows it; callers word
+// it for the user.
+asio::awaitable<std::expected<Client::Done, Client::Failed>> converse(
     std::string host, std::uint16_t port, std::shared_ptr<asio::ssl::context> tls,
     ClientOptions options, SessionLimits limits = {});
 

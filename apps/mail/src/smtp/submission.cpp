@@ -40,6 +40,35 @@ smtp::Credentials smtp_credentials(const Credential& credential) {
   return {o.login, o.access_token};
 }
 
+std::vector<smtp::Mechanism> smtp_mechanisms(const Credential& credential) {
+  if (std::holds_alternative<Credential::OAuth>(credential.value)) {
+    return {smtp::Mechanism::XOAuth2};
+  }
+  // NB: PLAIN first. Servers commonly offer PLAIN alone; LOGIN only where
+  // PLAIN is missing.
+  return {smtp::Mechanism::Plain, smtp::Mechanism::Login};
+}
+
+smtp::ClientOptions smtp_client_options(const SmtpEndpoint& endpoint,
+                                        const Credential& credential) {
+  smtp::ClientOptions options;
+  options.helo_name = smtp::default_helo_name();
+  options.tls = endpoint.tls;
+  options.credentials = smtp_credentials(credential);
+  options.mechanisms = smtp_mechanisms(credential);
+  return options;
+}
+
+std::string describe_smtp_failure(const smtp::Client::Failed& failure) {
+  switch (failure.kind) {
+    case smtp::Client::FailureKind::StartTlsNotOffered:
+      return describe_connection_error(ConnectionErrorKind::StartTlsNotOffered, failure.error);
+    case smtp::Client::FailureKind::Other:
+      break;
+  }
+  return describe_connection_error(failure.error);
+}
+
 std::expected<smtp::Envelope, std::string> build_envelope(const AccountSettings& settings,
                                                           const DraftData& draft) {
   smtp::Envelope envelope;
@@ -71,13 +100,7 @@ std::expected<std::uint64_t, std::string> send_message(const AccountSettings& se
   auto context = tls::make_client_context();
   if (!context) return std::unexpected(describe_connection_error(context.error()));
 
-  smtp::ClientOptions options;
-  options.helo_name = smtp::default_helo_name();
-  options.tls = endpoint.tls;
-  options.credentials = smtp_credentials(credential);
-  options.mechanisms = {std::holds_alternative<Credential::OAuth>(credential.value)
-                            ? smtp::Mechanism::XOAuth2
-                            : smtp::Mechanism::Login};
+  smtp::ClientOptions options = smtp_client_options(endpoint, credential);
   auto envelope = build_envelope(settings, draft);
   if (!envelope) return std::unexpected(envelope.error());
   options.envelope = std::move(*envelope);
@@ -88,13 +111,13 @@ std::expected<std::uint64_t, std::string> send_message(const AccountSettings& se
       io, smtp::converse(endpoint.host, endpoint.port, *context, std::move(options), limits),
       asio::use_future);
   io.run();
-  std::expected<smtp::Client::Done, std::string> outcome;
+  std::expected<smtp::Client::Done, smtp::Client::Failed> outcome;
   try {
     outcome = future.get();
   } catch (const std::exception& e) {
-    outcome = std::unexpected(std::string(e.what()));
+    outcome = std::unexpected(smtp::Client::Failed{e.what()});
   }
-  if (!outcome) return std::unexpected(describe_connection_error(outcome.error()));
+  if (!outcome) return std::unexpected(describe_smtp_failure(outcome.error()));
   return static_cast<std::uint64_t>(mime.size());
 }
 

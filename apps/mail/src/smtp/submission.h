@@ -3,8 +3,9 @@
 // and the draft, and one SMTP transaction on a fresh connection.
 //
 // Port 465 (or 0) means TLS from the first byte; any other port STARTTLS,
-// required. Password accounts authenticate with LOGIN only, OAuth accounts
-// with XOAUTH2 only. Errors reach the user through describe_connection_error.
+// required. Password accounts authenticate with PLAIN or LOGIN, OAuth
+// accounts with XOAUTH2 only; account verification connects the same way.
+// Errors reach the user through describe_connection_error.
 
 #include <cstdint>
 #include <expected>
@@ -44,5 +45,17 @@ struct SmtpEndpoint {
 
 // Login and secret of a credential, for the SMTP client.
 [[nodiscard]] smtp::Credentials smtp_credentials(const Credential& credential);
+
+// The mechanisms offered for a credential, in order of preference: PLAIN
+// then LOGIN for a password, XOAUTH2 alone for an access token.
+[[nodiscard]] std::vector<smtp::Mechanism> smtp_mechanisms(const Credential& credential);
+
+// The client settings submission and verification share: greeting name, TLS
+// mode of the endpoint, credentials and mechanisms. No transaction.
+[[nodiscard]] smtp::ClientOptions smtp_client_options(const SmtpEndpoint& endpoint,
+                                                      const Credential& credential);
+
+// The sentence for a failed SMTP conversation.
+[[nodiscard]] std::string describe_smtp_failure(const smtp::Client::Failed& failure);
 
 }  // namespace mail

@@ -127,15 +127,7 @@ VerifyOutcome verify_smtp(const AccountSettings& settings, const std::atomic<boo
   auto context = tls::make_client_context();
   if (!context) return std::unexpected(describe_connection_error(context.error()));
 
-  smtp::ClientOptions client;
-  client.helo_name = smtp::default_helo_name();
-  client.tls = endpoint.tls;
-  client.credentials = smtp_credentials(*credential);
-  if (std::holds_alternative<Credential::OAuth>(credential->value)) {
-    client.mechanisms = {smtp::Mechanism::XOAuth2};
-  } else {
-    client.mechanisms = {smtp::Mechanism::Plain, smtp::Mechanism::Login};
-  }
+  smtp::ClientOptions client = smtp_client_options(endpoint, *credential);
   client.noop = true;
   client.quit_must_succeed = true;
 
@@ -144,7 +136,7 @@ VerifyOutcome verify_smtp(const AccountSettings& settings, const std::atomic<boo
   limits.response = options.limit;
   auto exchange = [&](asio::any_io_executor) -> asio::awaitable<Result> {
     auto done = co_await smtp::converse(endpoint.host, endpoint.port, *context, client, limits);
-    if (!done) co_return std::unexpected(describe_connection_error(done.error()));
+    if (!done) co_return std::unexpected(describe_smtp_failure(done.error()));
     if (!done->noop_accepted)
       co_return std::unexpected(std::string("SMTP server did not accept the connection"));
     co_return Result{};
