@@ -21,7 +21,10 @@ struct AccessNode {
   std::optional<std::string> value;
   std::optional<std::string> id;  // also the control id the suite can invoke
   bool selected = false;
+  bool focused = false;    // holds keyboard focus
   bool busy = false;
+  bool read_only = false;  // a text field that cannot be edited
+  bool secret = false;     // a password field: its value is never exposed
   std::optional<bool> checked;  // toggles
   std::optional<Rect> bounds;
   std::vector<AccessNode> children;
