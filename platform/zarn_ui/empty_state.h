@@ -37,6 +37,7 @@ class EmptyState : public Widget {
   EventResult handle_event(const Event& event, EventContext& ctx) override;
   Rect bounds() const override { return bounds_; }
   Widget* hit_test(Point p) override { return bounds_.contains(p) ? this : nullptr; }
+  bool focusable() const override { return !actions_.empty(); }
   AccessNode accessibility() const override;
   bool perform_semantic_action(std::string_view node_id, SemanticAction action,
                                std::string_view value, SyncContext& ctx) override;

@@ -18,10 +18,18 @@ NavShell& NavShell::with_sidebar(WidgetBox sidebar) {
 bool NavShell::sidebar_visible() const {
   return sidebar_rect_.has_value() || drawer_rect_.has_value();
 }
-std::optional<Rect> NavShell::sidebar_rect() const { return sidebar_rect_ ? sidebar_rect_ : drawer_rect_; }
-std::optional<Rect> NavShell::list_rect() const { return list_rect_; }
-std::optional<Rect> NavShell::detail_rect() const { return detail_rect_; }
-std::optional<Rect> NavShell::drawer_rect() const { return drawer_rect_; }
+std::optional<Rect> NavShell::sidebar_rect() const {
+  return sidebar_rect_ ? sidebar_rect_ : drawer_rect_;
+}
+std::optional<Rect> NavShell::list_rect() const {
+  return list_rect_;
+}
+std::optional<Rect> NavShell::detail_rect() const {
+  return detail_rect_;
+}
+std::optional<Rect> NavShell::drawer_rect() const {
+  return drawer_rect_;
+}
 
 void NavShell::sync(SyncContext& ctx) {
   for (Widget* w : {sidebar_.get(), list_.get(), detail_.get()}) {
@@ -44,9 +52,8 @@ void NavShell::apply_layout(const Rect& bounds, LayoutContext& ctx) {
   list_rect_.reset();
   detail_rect_.reset();
   drawer_rect_.reset();
-  const bool sidebar_wanted =
-      sidebar_ && (sidebar_mode_ == SidebarMode::Shown ||
-                   (sidebar_mode_ == SidebarMode::Auto && !narrow_));
+  const bool sidebar_wanted = sidebar_ && (sidebar_mode_ == SidebarMode::Shown ||
+                                           (sidebar_mode_ == SidebarMode::Auto && !narrow_));
   if (!narrow_) {
     drawer_open_ = false;
     float x = bounds.left;
@@ -67,7 +74,8 @@ void NavShell::apply_layout(const Rect& bounds, LayoutContext& ctx) {
       list_rect_ = bounds;
     }
     if (sidebar_ && drawer_open_) {
-      const float w = std::min(std::max(sidebar_width_, bounds.width() * 0.5f), bounds.width() * 0.86f);
+      const float w =
+          std::min(std::max(sidebar_width_, bounds.width() * 0.5f), bounds.width() * 0.86f);
       drawer_rect_ = Rect{bounds.left, bounds.top, bounds.left + w, bounds.bottom};
     }
   }
@@ -123,29 +131,17 @@ Widget* NavShell::hit_test(Point pt) {
 }
 
 EventResult NavShell::handle_event(const Event& event, EventContext& ctx) {
-  const Point* pos = event_position(event);
-  if (pos == nullptr) return EventResult::Ignored;  // keys are the application's
-  Widget* target = nullptr;
-  if (pointer_owner_ && !std::holds_alternative<PointerPress>(event)) {
-    target = pointer_owner_;
-  } else if (drawer_rect_) {
-    if (!drawer_rect_->contains(*pos)) {
-      // A press on the scrim closes the drawer.
-      if (std::holds_alternative<PointerPress>(event)) {
-        drawer_open_ = false;
-        return EventResult::Handled;
-      }
-      return EventResult::Ignored;
-    }
-    target = sidebar_.get();
-  } else {
-    for (const Column& c : visible_columns()) {
-      if (c.rect.contains(*pos)) target = c.widget;
-    }
-  }
-  if (std::holds_alternative<PointerPress>(event)) pointer_owner_ = target;
-  if (std::holds_alternative<PointerRelease>(event)) pointer_owner_ = nullptr;
-  return target ? target->handle_event(event, ctx) : EventResult::Ignored;
+  // The columns get their input from the frame loop; the shell answers only
+  // for its drawer: a press on the scrim or Escape closes it.
+  if (!drawer_rect_) return EventResult::Ignored;
+  const auto* press = std::get_if<PointerPress>(&event);
+  const auto* key = std::get_if<KeyPress>(&event);
+  const bool closes = (press && !drawer_rect_->contains(press->pos)) ||
+                      (key && key->key == Key::Escape && !key->mods.any());
+  if (!closes) return EventResult::Ignored;
+  drawer_open_ = false;
+  ctx.request_layout = true;
+  return EventResult::Handled;
 }
 
 std::size_t NavShell::child_count() const {

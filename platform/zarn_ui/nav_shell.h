@@ -54,6 +54,8 @@ class NavShell : public Widget {
   EventResult handle_event(const Event& event, EventContext& ctx) override;
   Rect bounds() const override { return bounds_; }
   Widget* hit_test(Point p) override;
+  // The open drawer takes all input, as a modal surface.
+  std::optional<Rect> modal_rect() const override { return drawer_rect_; }
   std::size_t child_count() const override;
   Widget* child_at(std::size_t index) override;
   bool needs_idle_sync() const override;
@@ -73,7 +75,6 @@ class NavShell : public Widget {
   bool snapped_ = false, drawer_open_ = false, narrow_ = false;
   Rect bounds_{};
   std::optional<Rect> sidebar_rect_, list_rect_, detail_rect_, drawer_rect_;
-  Widget* pointer_owner_ = nullptr;  // takes the rest of a press–release
 };
 
 }  // namespace zarn_ui

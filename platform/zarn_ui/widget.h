@@ -43,10 +43,16 @@ class Painter;
 class TextRenderer;
 struct Theme;
 
+class FrameWaker;
+class Widget;
+
 // What the host lends to sync and semantic actions.
 struct SyncContext {
   ::persist::Document* document = nullptr;  // the replicated document the host keeps
   Instant now{};
+  // Hand this to workers: their request_frame() (from any thread) makes the
+  // window draw on its next frame.
+  std::shared_ptr<FrameWaker> waker;
 };
 
 struct LayoutContext {
@@ -66,9 +72,15 @@ struct DrawContext {
   Instant now{};
 };
 
-// What input handlers may ask of the host.
+// What input handlers may ask of the host. A handled event repaints; set
+// request_layout when the event changed content or size, request_paint when an
+// ignored event still changed how something looks.
 struct EventContext {
   bool request_focus = false;  // set by a handler that wants keyboard focus
+  bool request_layout = false;
+  bool request_paint = false;
+  // The widget the event is for; its parents see it as the event bubbles up.
+  const Widget* target = nullptr;
 };
 
 // Suite integration records; their payloads are JSON so that applications
@@ -122,11 +134,15 @@ class Widget {
   virtual bool needs_another_frame() const { return false; }
   virtual void frame_finished() {}
 
+  // The frame loop routes each event to its widget and then up through the
+  // parents (see frame_loop.h); a widget handles its own part and does not
+  // pass events on to its children.
   virtual EventResult handle_event(const Event& /*event*/, EventContext& /*ctx*/) {
     return EventResult::Ignored;
   }
   virtual Rect bounds() const = 0;
-  // The widget (this or a descendant) that takes a pointer at `p`, if any.
+  // The widget (this or a descendant) that takes a pointer at `p`, if any; a
+  // descendant must be reachable through child_at.
   virtual Widget* hit_test(Point /*p*/) { return nullptr; }
   // Whether keyboard focus may rest here (Tab stops at it, a press may give
   // it focus when its handler asks through EventContext::request_focus).

@@ -95,3 +95,26 @@ TEST(QtEvents, PointerPositionsAreDividedByTheScaleFactor) {
   EXPECT_EQ(precise.unit, Wheel::Unit::Pixels);
   EXPECT_FLOAT_EQ(precise.dy, 30);
 }
+
+// An input method composes (pre-edit) and then commits: the committed text
+// arrives once as text, and the composition ends with an empty pre-edit.
+TEST(QtEvents, InputMethodCompositionThenCommit) {
+  QList<QInputMethodEvent::Attribute> attrs{{QInputMethodEvent::Cursor, 1, 1}};
+  QInputMethodEvent composing(QString::fromUtf8("ñx"), attrs);
+  auto first = qt::translate_input_method(composing, false);
+  ASSERT_EQ(first.size(), 1u);
+  const auto& pre = std::get<Preedit>(first[0]);
+  EXPECT_EQ(pre.text, "ñx");
+  EXPECT_EQ(pre.cursor, 2);  // after "ñ", two bytes of UTF-8
+
+  QInputMethodEvent commit(QString(), {});
+  commit.setCommitString(QString::fromUtf8("ñ"));
+  auto second = qt::translate_input_method(commit, true);
+  ASSERT_EQ(second.size(), 2u);
+  EXPECT_EQ(std::get<TextEvent>(second[0]).text, "ñ");
+  EXPECT_EQ(std::get<Preedit>(second[1]).text, "");
+
+  // Nothing composed and nothing committed: nothing to tell.
+  QInputMethodEvent empty(QString(), {});
+  EXPECT_TRUE(qt::translate_input_method(empty, false).empty());
+}

@@ -1,5 +1,7 @@
 #include "zarn_ui/qt/event_translate.h"
 
+#include <algorithm>
+
 namespace zarn_ui::qt {
 
 Modifiers modifiers(Qt::KeyboardModifiers mods) {
@@ -134,6 +136,33 @@ Event translate_wheel(const QWheelEvent& e, double scale) {
     w.dy = static_cast<float>(-e.angleDelta().y() / 120.0 * 3);
   }
   return w;
+}
+
+std::vector<Event> translate_input_method(const QInputMethodEvent& e, bool composing) {
+  std::vector<Event> out;
+  if (!e.commitString().isEmpty()) out.push_back(TextEvent{e.commitString().toStdString()});
+  const QString& pre = e.preeditString();
+  if (!pre.isEmpty() || composing) {
+    int cursor = pre.size();
+    for (const QInputMethodEvent::Attribute& a : e.attributes()) {
+      if (a.type == QInputMethodEvent::Cursor) cursor = std::clamp(a.start, 0, int(pre.size()));
+    }
+    // Qt counts UTF-16 units; widgets count bytes of UTF-8.
+    out.push_back(Preedit{pre.toStdString(), static_cast<int>(pre.left(cursor).toUtf8().size())});
+  }
+  return out;
+}
+
+Qt::CursorShape cursor_shape(CursorShape shape) {
+  switch (shape) {
+    case CursorShape::Hand:
+      return Qt::PointingHandCursor;
+    case CursorShape::IBeam:
+      return Qt::IBeamCursor;
+    case CursorShape::Arrow:
+      break;
+  }
+  return Qt::ArrowCursor;
 }
 
 }  // namespace zarn_ui::qt

@@ -95,8 +95,14 @@ class HostWindow : public QWidget {
       : root_(std::move(root)), document_(std::move(document)), text_(text),
         loop_(*root_, text_, &document_) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_InputMethodEnabled);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
+    // Workers ask for a frame from their own threads: post to this thread.
+    loop_.waker()->set_notify([this] {
+      QMetaObject::invokeMethod(
+          this, [this] { schedule(std::chrono::milliseconds(0)); }, Qt::QueuedConnection);
+    });
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer_, &QTimer::timeout, [this] { frame(); });
@@ -104,7 +110,10 @@ class HostWindow : public QWidget {
     QObject::connect(&save_timer_, &QTimer::timeout, [this] { save_document(); });
     save_timer_.start();
   }
-  ~HostWindow() override { save_document(); }
+  ~HostWindow() override {
+    loop_.waker()->set_notify(nullptr);
+    save_document();
+  }
 
   void schedule(std::chrono::milliseconds delay) {
     if (!timer_.isActive() || timer_.remainingTime() > delay.count()) {
@@ -137,8 +146,31 @@ class HostWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override { deliver(qt::translate_mouse(*e, 1.0)); }
   void mouseMoveEvent(QMouseEvent* e) override { deliver(qt::translate_mouse(*e, 1.0)); }
   void wheelEvent(QWheelEvent* e) override { deliver(qt::translate_wheel(*e, 1.0)); }
+  void enterEvent(QEnterEvent* e) override {
+    const QPointF p = e->position();
+    deliver(PointerEnter{{static_cast<float>(p.x()), static_cast<float>(p.y())}});
+  }
+  void leaveEvent(QEvent*) override { deliver(PointerLeave{}); }
+  void focusInEvent(QFocusEvent*) override { deliver(FocusIn{}); }
+  void focusOutEvent(QFocusEvent*) override { deliver(FocusOut{}); }
   void inputMethodEvent(QInputMethodEvent* e) override {
-    if (!e->commitString().isEmpty()) deliver(Event{TextEvent{e->commitString().toStdString()}});
+    for (const Event& ev : qt::translate_input_method(*e, composing_)) {
+      if (const auto* pre = std::get_if<Preedit>(&ev)) composing_ = !pre->text.empty();
+      deliver(ev);
+    }
+    e->accept();
+  }
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override {
+    if (query == Qt::ImEnabled) return true;
+    if (query == Qt::ImCursorRectangle) {
+      // The candidate window goes by the focused widget.
+      if (const Widget* w = loop_.focused()) {
+        const Rect b = w->bounds();
+        return QRectF(b.left, b.top, b.width(), b.height());
+      }
+      return QRectF();
+    }
+    return QWidget::inputMethodQuery(query);
   }
   bool focusNextPrevChild(bool) override { return false; }  // Tab belongs to the widgets
 
@@ -146,11 +178,20 @@ class HostWindow : public QWidget {
   void deliver(std::optional<Event> event) {
     if (!event) return;
     loop_.dispatch(*event);
-    schedule(std::chrono::milliseconds(0));
+    show_cursor();
+    if (loop_.wants_frame()) schedule(std::chrono::milliseconds(0));
   }
   void frame() {
+    // Qt positions are in device-independent pixels already; the ratio is
+    // what layout rounds to.
+    loop_.set_scale(static_cast<float>(devicePixelRatioF()));
     loop_.run_frame(Clock::now());
+    show_cursor();
     update();  // paintEvent draws, finishes the frame and plans the next
+  }
+  void show_cursor() {
+    const Qt::CursorShape shape = qt::cursor_shape(loop_.cursor());
+    if (cursor().shape() != shape) setCursor(shape);
   }
   void plan_next() {
     if (loop_.wants_frame()) {
@@ -171,6 +212,7 @@ class HostWindow : public QWidget {
   FrameLoop loop_;
   QTimer timer_, save_timer_;
   bool first_painted_ = false;
+  bool composing_ = false;
 };
 
 qt::QtTextRenderer& shared_renderer() {
@@ -242,7 +284,7 @@ std::expected<Size, std::string> render_to_png(const LaunchConfig& config,
     }
     auto at = loop.wake_at();
     if (!at || *at >= deadline) break;
-    std::this_thread::sleep_until(*at);
+    loop.waker()->wait_until(*at);
   }
   std::error_code ec;
   if (png.has_parent_path()) std::filesystem::create_directories(png.parent_path(), ec);

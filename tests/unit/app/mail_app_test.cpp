@@ -73,7 +73,8 @@ TEST(MailApp, WithAnAccountTheShellShowsAndPublishesItsLayout) {
   lay_out(app, 1280, 800);
   EXPECT_FALSE(app.first_run_shown());
   EXPECT_FALSE(app.modal_rect());
-  EXPECT_EQ(app.child_count(), 0u);
+  ASSERT_EQ(app.child_count(), 1u);
+  EXPECT_EQ(app.child_at(0), &app.shell());
   EXPECT_FALSE(app.view()->narrow);
   EXPECT_TRUE(app.view()->sidebar_shown);
 

@@ -18,17 +18,20 @@ class ProbeWidget : public zarn_ui::Widget {
   void draw_with_presence(zarn_ui::DrawContext&) override { ++draws; }
   zarn_ui::EventResult handle_event(const zarn_ui::Event& e, zarn_ui::EventContext&) override {
     events.push_back(e);
-    return zarn_ui::EventResult::Handled;
+    return handles ? zarn_ui::EventResult::Handled : zarn_ui::EventResult::Ignored;
   }
+  bool focusable() const override { return can_focus; }
   zarn_ui::Rect bounds() const override { return bounds_; }
-  zarn_ui::Widget* hit_test(zarn_ui::Point p) override { return bounds_.contains(p) ? this : nullptr; }
+  zarn_ui::Widget* hit_test(zarn_ui::Point p) override {
+    return bounds_.contains(p) ? this : nullptr;
+  }
   bool needs_idle_sync() const override { return idle; }
   std::optional<zarn_ui::Instant> next_wake_up() const override { return wake; }
   bool needs_another_frame() const override { return another; }
   void frame_finished() override { another = false; }
 
   int syncs = 0, layouts = 0, draws = 0;
-  bool idle = false, another = false;
+  bool idle = false, another = false, handles = true, can_focus = false;
   std::optional<zarn_ui::Instant> wake;
   std::vector<zarn_ui::Event> events;
   zarn_ui::Rect bounds_{};

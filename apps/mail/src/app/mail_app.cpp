@@ -145,29 +145,27 @@ void MailApp::draw_with_presence(zarn_ui::DrawContext& ctx) {
   }
 }
 
-zarn_ui::EventResult MailApp::handle_event(const zarn_ui::Event& event, zarn_ui::EventContext& ctx) {
-  zarn_ui::EventResult result = zarn_ui::EventResult::Ignored;
-  if (first_run_shown()) {
-    result = first_run_->handle_event(event, ctx);
-  } else {
-    result = shell_->handle_event(event, ctx);
-  }
+zarn_ui::EventResult MailApp::handle_event(const zarn_ui::Event& /*event*/,
+                                          zarn_ui::EventContext& /*ctx*/) {
+  // The frame loop brings input to the first-run card and the shell's columns
+  // and then up to here; the window itself has no shortcuts yet.
   if (setup_request_) {
     setup_request_ = false;
     open_setup_sheet();
   }
-  relayout_ = true;
-  return result;
+  return zarn_ui::EventResult::Ignored;
 }
 
-std::size_t MailApp::child_count() const { return first_run_shown() ? 1 : 0; }
+std::size_t MailApp::child_count() const { return 1; }
 
 zarn_ui::Widget* MailApp::child_at(std::size_t index) {
-  return first_run_shown() && index == 0 ? first_run_.get() : nullptr;
+  if (index != 0) return nullptr;
+  if (first_run_shown()) return first_run_.get();
+  return shell_.get();
 }
 
 zarn_ui::Widget* MailApp::hit_test(zarn_ui::Point p) {
-  return first_run_shown() ? first_run_->hit_test(p) : nullptr;
+  return first_run_shown() ? first_run_->hit_test(p) : shell_->hit_test(p);
 }
 
 zarn_ui::AccessNode MailApp::accessibility() const {
