@@ -2,16 +2,16 @@
 
 #include <random>
 
-#include "doc/stable_id.h"
+#include "record/stable_id.h"
 
 namespace bench_mail {
 
 namespace {
 
-const char* const words[] = {"launch", "plan",   "review", "budget", "shell",  "compositor",
-                             "sync",   "gossip", "mesh",   "notes",  "build",  "failed",
-                             "design", "buffer", "collab", "spatial", "render", "invite",
-                             "coffee", "standup", "quarter", "draft", "patch",  "release"};
+const char* const words[] = {"launch", "plan",    "review",  "budget",  "shell",  "compositor",
+                             "sync",   "gossip",  "mesh",    "notes",   "build",  "failed",
+                             "design", "buffer",  "collab",  "spatial", "render", "invite",
+                             "coffee", "standup", "quarter", "draft",   "patch",  "release"};
 
 std::string sentence(std::mt19937& rng, int n) {
   std::uniform_int_distribution<std::size_t> pick(0, std::size(words) - 1);
@@ -97,7 +97,8 @@ std::vector<std::string> raw_corpus(std::size_t count) {
             "--o\r\nContent-Type: multipart/alternative; boundary=\"i\"\r\n\r\n"
             "--i\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n" +
             body(rng, 2) + "--i\r\nContent-Type: text/html; charset=utf-8\r\n\r\n<p>" +
-            body(rng, 2) + "</p>\r\n--i--\r\n--o\r\nContent-Type: application/pdf\r\n"
+            body(rng, 2) +
+            "</p>\r\n--i--\r\n--o\r\nContent-Type: application/pdf\r\n"
             "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"
             "Content-Transfer-Encoding: base64\r\n\r\n" +
             base64(blob) + "--o--\r\n";

@@ -4,7 +4,7 @@
 #include <malloc.h>
 
 #include "corpus.h"
-#include "doc/record_builder.h"
+#include "mime/record_builder.h"
 
 namespace {
 
@@ -47,7 +47,11 @@ void BM_MemoryPerRecord(benchmark::State& state) {
     }
   }
 }
-BENCHMARK(BM_MemoryPerRecord)->Arg(1)->Arg(0)->ArgName("built")->Iterations(1)
+BENCHMARK(BM_MemoryPerRecord)
+    ->Arg(1)
+    ->Arg(0)
+    ->ArgName("built")
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "doc/html_text.h"
+#include "mime/html_text.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "doc/html_text.h"
-#include "doc/record_builder.h"
-#include "doc/text.h"
+#include "mime/html_text.h"
+#include "mime/record_builder.h"
+#include "record/text.h"
 
 namespace {
 void check_text(const std::string& s) {

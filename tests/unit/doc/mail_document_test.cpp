@@ -1,7 +1,8 @@
+#include "doc/mail_document.h"
+
 #include <gtest/gtest.h>
 
-#include "doc/mail_document.h"
-#include "doc/stable_id.h"
+#include "record/stable_id.h"
 
 namespace mail {
 namespace {

@@ -1,8 +1,9 @@
+#include "doc/replicated.h"
+
 #include <gtest/gtest.h>
 
-#include "doc/replicated.h"
-#include "doc/stable_id.h"
-#include "doc/text.h"
+#include "record/stable_id.h"
+#include "record/text.h"
 
 namespace mail {
 namespace {
@@ -18,9 +19,13 @@ MessageRecord fetched(const std::string& mid, bool seen = false, bool flagged = 
   return r;
 }
 
-std::string key(const std::string& mid) { return stable_message_id(mid).to_string(); }
+std::string key(const std::string& mid) {
+  return stable_message_id(mid).to_string();
+}
 
-MailAction act(MailAction::Variant v) { return MailAction{std::move(v)}; }
+MailAction act(MailAction::Variant v) {
+  return MailAction{std::move(v)};
+}
 
 TEST(Replicated, LocalUnreadSurvivesARefreshReportingSeen) {
   ReplicatedDocument doc("a");
@@ -78,11 +83,11 @@ TEST(Replicated, PurgeRefusesUnlessEveryIdIsPresentInTrash) {
                             "every message must still be present in Trash before permanent "
                             "deletion"};
   const std::vector<std::vector<std::string>> refused{
-      {key("t@x"), key("i@x")},  // one not in Trash
+      {key("t@x"), key("i@x")},        // one not in Trash
       {key("t@x"), key("unknown@x")},  // one not present
-      {},  // none given
-      {"", "   "},  // none usable
-      {std::string(129, 'k')},  // too long
+      {},                              // none given
+      {"", "   "},                     // none usable
+      {std::string(129, 'k')},         // too long
   };
   for (const auto& ids : refused) {
     auto result = apply_action(doc, act(MailAction::Purge{ids}));
@@ -216,8 +221,7 @@ TEST(Replicated, FoldersAreSortedAndSkipNonStrings) {
   EXPECT_EQ(folders(doc), (F{{"a", "Aye"}}));
 }
 
-const std::string ics =
-    "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n";
+const std::string ics = "BEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\nBEGIN:VEVENT\r\nEND:VCALENDAR\r\n";
 const std::string content_id = "mail-attachment:blake3:" + std::string(64, 'a');
 
 TEST(Replicated, DraftSaveLoadAndDiscard) {

@@ -1,7 +1,8 @@
+#include "list_model/elide.h"
+
 #include <gtest/gtest.h>
 
-#include "doc/text.h"
-#include "list_model/elide.h"
+#include "record/text.h"
 
 namespace mail {
 namespace {

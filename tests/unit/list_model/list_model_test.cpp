@@ -1,7 +1,8 @@
+#include "list_model/list_model.h"
+
 #include <gtest/gtest.h>
 
-#include "doc/stable_id.h"
-#include "list_model/list_model.h"
+#include "record/stable_id.h"
 
 namespace mail {
 namespace {
@@ -42,7 +43,8 @@ TEST_F(ListModel, RepliesWhoseParentIsInAnotherFolderGroupByTheParentId) {
   EXPECT_EQ(convs[0].message_ids, (std::vector<Uuid>{a, b}));
   EXPECT_EQ(convs[0].subject, "Plan");
   EXPECT_EQ(convs[1].key, "c@x");
-  EXPECT_EQ(conversation_rows(convs), (std::vector<ListRow>{{b, 2}, {stable_message_id("c@x"), 1}}));
+  EXPECT_EQ(conversation_rows(convs),
+            (std::vector<ListRow>{{b, 2}, {stable_message_id("c@x"), 1}}));
 }
 
 TEST_F(ListModel, ReplyChainsGroupUnderTheirRoot) {

@@ -7,7 +7,7 @@
 
 #include "account_file.h"
 #include "command.h"
-#include "doc/folder.h"
+#include "record/folder.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "command.h"
-#include "doc/folder.h"
-#include "doc/record_builder.h"
+#include "mime/record_builder.h"
+#include "record/folder.h"
 
 namespace {
 

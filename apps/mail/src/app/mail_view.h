@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "doc/folder.h"
 #include "doc/mail_document.h"
+#include "record/folder.h"
 #include "state/accounts.h"
 
 namespace mail {

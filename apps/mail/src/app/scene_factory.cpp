@@ -4,7 +4,7 @@
 
 #include "app/mail_app.h"
 #include "app/scenes.h"
-#include "doc/sample.h"
+#include "sample/sample.h"
 
 namespace mail {
 

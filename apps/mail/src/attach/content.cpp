@@ -8,6 +8,7 @@
 #include "atomic_file/atomic_file.h"
 #include "attach/attach.h"
 #include "log/log.h"
+#include "mime/content_type.h"
 #include "validate/draft_checks.h"
 
 namespace mail {

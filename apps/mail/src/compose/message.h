@@ -12,9 +12,9 @@
 #include <expected>
 #include <string>
 
-#include "doc/record.h"
 #include "draft/draft.h"
 #include "qdoc/blobstore.h"
+#include "record/record.h"
 
 namespace mail {
 

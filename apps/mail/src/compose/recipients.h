@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "doc/record.h"
+#include "record/record.h"
 
 namespace mail {
 

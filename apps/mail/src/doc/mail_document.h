@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "doc/folder.h"
-#include "doc/record.h"
-#include "doc/uuid.h"
+#include "record/folder.h"
+#include "record/record.h"
+#include "record/uuid.h"
 #include "state/account_settings.h"
 
 namespace mail {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "doc/text.h"
+#include "record/text.h"
 #include "validate/draft_checks.h"
 
 namespace mail {

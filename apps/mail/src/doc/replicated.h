@@ -10,19 +10,19 @@
 //   "draft"/{"to","cc","bcc","subject","body","html_body","calendar_ics","attachments"}
 // Reads treat a value of the wrong kind as absent; structure writes replace it.
 
-#include <optional>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "actions/verbs.h"
-#include "doc/folder.h"
 #include "doc/mail_document.h"
-#include "doc/record.h"
 #include "draft/draft.h"
 #include "persist/persist.h"
+#include "record/folder.h"
+#include "record/record.h"
 
 namespace mail {
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "text_codec/ascii.h"
 #include "text_codec/json_read.h"
 
 namespace mail {
@@ -95,62 +96,11 @@ std::expected<DraftData, std::string> draft_from_json(const json& j) {
 
 namespace {
 constexpr std::string_view octet_stream = "application/octet-stream";
-
-struct MimeEntry {
-  std::string_view ext;
-  std::string_view type;
-};
-constexpr std::array<MimeEntry, 24> mime_table{{
-    {"pdf", "application/pdf"},
-    {"png", "image/png"},
-    {"jpg", "image/jpeg"},
-    {"jpeg", "image/jpeg"},
-    {"gif", "image/gif"},
-    {"svg", "image/svg+xml"},
-    {"txt", "text/plain"},
-    {"log", "text/plain"},
-    {"md", "text/markdown"},
-    {"csv", "text/csv"},
-    {"html", "text/html"},
-    {"htm", "text/html"},
-    {"ics", "text/calendar"},
-    {"zip", "application/zip"},
-    {"tar", "application/x-tar"},
-    {"gz", "application/gzip"},
-    {"doc", "application/msword"},
-    {"docx", "application/msword"},
-    {"xls", "application/vnd.ms-excel"},
-    {"xlsx", "application/vnd.ms-excel"},
-    {"ppt", "application/vnd.ms-powerpoint"},
-    {"pptx", "application/vnd.ms-powerpoint"},
-    {"json", "application/json"},
-    {"", ""},
-}};
-
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
 }  // namespace
 
-std::string mime_from_name(std::string_view name) {
-  const auto dot = name.rfind('.');
-  const std::string_view ext_raw = dot == std::string_view::npos ? name : name.substr(dot + 1);
-  std::string ext(ext_raw);
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  for (const auto& entry : mime_table) {
-    if (!entry.ext.empty() && entry.ext == ext) return sanitize_content_type(entry.type);
-  }
-  return std::string(octet_stream);
-}
-
 std::string sanitize_content_type(std::string_view type) {
-  std::size_t b = 0, e = type.size();
-  while (b < e && is_space(type[b])) ++b;
-  while (e > b && is_space(type[e - 1])) --e;
   std::string out;
-  for (char c : type.substr(b, e - b)) {
+  for (char c : text_codec::trim(type)) {
     if (out.size() >= max_content_type_len) break;
     if (c >= '!' && c <= '~' && c != '"' && c != '\\') out.push_back(c);
   }

@@ -55,10 +55,6 @@ struct DraftData {
 // "html_body" / "calendar_ics" reads as absent.
 [[nodiscard]] std::expected<DraftData, std::string> draft_from_json(const nlohmann::json& j);
 
-// Content type for a file name by its last extension (ASCII case-insensitive),
-// "application/octet-stream" when unknown.
-[[nodiscard]] std::string mime_from_name(std::string_view file_name);
-
 // A content type made safe: trimmed, printable ASCII without space, quote or
 // backslash, at most 127 characters, with an inner "/"; otherwise
 // "application/octet-stream".

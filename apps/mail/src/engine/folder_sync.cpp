@@ -2,8 +2,8 @@
 #include <chrono>
 
 #include "connection/connection_error.h"
-#include "doc/record_builder.h"
 #include "engine/imap_ops.h"
+#include "mime/record_builder.h"
 #include "tls/tls.h"
 
 namespace mail {

@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "doc/folder.h"
-#include "doc/record.h"
 #include "engine/session.h"
 #include "engine/transport.h"
+#include "record/folder.h"
+#include "record/record.h"
 #include "state/account_settings.h"
 
 namespace mail {
@@ -49,7 +49,8 @@ asio::awaitable<std::expected<std::vector<std::string>, std::string>> list_folde
     Connector& connector, const AccountSettings& settings, const Credential& credential);
 
 // The records of the newest (at most 50) matching messages of a folder,
-// highest UID first, their bodies fetched body_batch at a time.
+// their bodies fetched body_batch at a time from the highest UIDs down;
+// within a batch, in the order the server answers.
 // `now_minutes` is the date of a message without INTERNALDATE and Date.
 asio::awaitable<std::expected<std::vector<MessageRecord>, std::string>> fetch_folder(
     Connector& connector, const AccountSettings& settings, const Credential& credential,

@@ -9,11 +9,11 @@
 #include <variant>
 #include <vector>
 
-#include "doc/folder.h"
-#include "doc/record.h"
-#include "doc/uuid.h"
 #include "draft/draft.h"
 #include "oauth/provider.h"
+#include "record/folder.h"
+#include "record/record.h"
+#include "record/uuid.h"
 #include "state/account_settings.h"
 
 namespace mail {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "doc/text.h"
+#include "record/text.h"
 
 namespace mail {
 

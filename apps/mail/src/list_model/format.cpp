@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "doc/text.h"
+#include "record/text.h"
 
 namespace mail {
 
@@ -14,8 +14,7 @@ namespace {
 
 constexpr std::array<std::string_view, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-constexpr std::array<std::string_view, 7> weekdays{"Sun", "Mon", "Tue", "Wed",
-                                                   "Thu", "Fri", "Sat"};
+constexpr std::array<std::string_view, 7> weekdays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   std::int64_t q = a / b;
@@ -184,7 +183,9 @@ std::string format_full_date(std::int64_t minute) {
          std::to_string(c.year) + ", " + time;
 }
 
-std::string_view plural_suffix(std::uint64_t count) { return count == 1 ? "" : "s"; }
+std::string_view plural_suffix(std::uint64_t count) {
+  return count == 1 ? "" : "s";
+}
 
 namespace {
 // before + count + " " + noun + plural suffix + after

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "doc/folder.h"
-#include "doc/record.h"
+#include "record/folder.h"
+#include "record/record.h"
 
 namespace mail {
 

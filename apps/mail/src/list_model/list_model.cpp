@@ -4,8 +4,8 @@
 #include <deque>
 #include <unordered_map>
 
-#include "doc/text.h"
 #include "list_model/format.h"
+#include "record/text.h"
 #include "text_codec/ascii.h"
 
 namespace mail {

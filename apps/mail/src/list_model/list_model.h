@@ -9,23 +9,23 @@
 #include <string_view>
 #include <vector>
 
-#include "doc/folder.h"
 #include "doc/mail_document.h"
-#include "doc/record.h"
-#include "doc/uuid.h"
+#include "record/folder.h"
+#include "record/record.h"
+#include "record/uuid.h"
 
 namespace mail {
 
 struct Conversation {
-  std::string key;      // the thread key that grouped the messages
-  std::string subject;  // normalised subject of the oldest message
+  std::string key;                // the thread key that grouped the messages
+  std::string subject;            // normalised subject of the oldest message
   std::vector<Uuid> message_ids;  // date ascending, ties by id bytes; never empty
   bool operator==(const Conversation&) const = default;
 };
 
 struct ListRow {
-  Uuid message_id;          // newest message of the conversation, or the search hit
-  std::size_t count = 1;    // messages in the conversation; 1 in search mode
+  Uuid message_id;        // newest message of the conversation, or the search hit
+  std::size_t count = 1;  // messages in the conversation; 1 in search mode
   bool operator==(const ListRow&) const = default;
 };
 
@@ -39,7 +39,8 @@ struct ListRow {
 // are followed, within the folder; a parent elsewhere keys its replies.
 [[nodiscard]] std::vector<Conversation> conversations_in_folder(const MailDocument& doc,
                                                                 FolderRole role);
-[[nodiscard]] std::vector<ListRow> conversation_rows(const std::vector<Conversation>& conversations);
+[[nodiscard]] std::vector<ListRow> conversation_rows(
+    const std::vector<Conversation>& conversations);
 
 // No filter means any folder except Trash.
 using FolderFilter = std::optional<FolderRole>;

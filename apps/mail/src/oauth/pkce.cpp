@@ -8,38 +8,6 @@
 
 namespace mail {
 
-std::string base64url(std::span<const std::uint8_t> bytes) {
-  static constexpr char alphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string out;
-  out.reserve((bytes.size() * 4 + 2) / 3);
-  std::size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    const std::uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    out += alphabet[(v >> 18) & 63];
-    out += alphabet[(v >> 12) & 63];
-    out += alphabet[(v >> 6) & 63];
-    out += alphabet[v & 63];
-  }
-  const std::size_t rest = bytes.size() - i;
-  if (rest == 1) {
-    const std::uint32_t v = bytes[i] << 16;
-    out += alphabet[(v >> 18) & 63];
-    out += alphabet[(v >> 12) & 63];
-  } else if (rest == 2) {
-    const std::uint32_t v = (bytes[i] << 16) | (bytes[i + 1] << 8);
-    out += alphabet[(v >> 18) & 63];
-    out += alphabet[(v >> 12) & 63];
-    out += alphabet[(v >> 6) & 63];
-  }
-  return out;
-}
-
-std::string base64url(std::string_view bytes) {
-  return base64url(std::span<const std::uint8_t>(
-      reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-}
-
 std::array<std::uint8_t, 32> sha256(std::string_view bytes) {
   std::array<std::uint8_t, 32> digest{};
   unsigned int length = 0;

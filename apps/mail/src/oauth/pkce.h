@@ -8,11 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "text_codec/base64.h"
+
 namespace mail {
 
 // URL-safe alphabet, no "=" padding (RFC 4648 section 5).
-[[nodiscard]] std::string base64url(std::span<const std::uint8_t> bytes);
-[[nodiscard]] std::string base64url(std::string_view bytes);
+[[nodiscard]] inline std::string base64url(std::span<const std::uint8_t> bytes) {
+  return text_codec::base64url_encode(bytes);
+}
+[[nodiscard]] inline std::string base64url(std::string_view bytes) {
+  return text_codec::base64url_encode(bytes);
+}
 
 // SHA-256 (FIPS 180-4) of the bytes.
 [[nodiscard]] std::array<std::uint8_t, 32> sha256(std::string_view bytes);

@@ -4,17 +4,12 @@
 #include <cstdlib>
 
 #include "oauth/form.h"
+#include "text_codec/ascii.h"
 
 namespace mail {
 namespace {
 
-std::string lower(std::string_view text) {
-  std::string out(text);
-  for (auto& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+using text_codec::to_lower;
 
 constexpr std::array<std::string_view, 2> google_domains{"gmail.com", "googlemail.com"};
 constexpr std::array<std::string_view, 5> microsoft_domains{"outlook.com", "hotmail.com",
@@ -52,7 +47,7 @@ std::string_view client_id_variable(OAuthProvider provider) {
 }
 
 std::optional<OAuthProvider> oauth_provider_for_domain(std::string_view domain) {
-  const std::string d = lower(domain);
+  const std::string d = to_lower(domain);
   for (auto g : google_domains) {
     if (d == g) return OAuthProvider::Google;
   }

@@ -1,4 +1,4 @@
-#include "doc/uuid.h"
+#include "record/uuid.h"
 
 #include <openssl/rand.h>
 

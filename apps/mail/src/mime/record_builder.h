@@ -9,16 +9,16 @@
 #include <string>
 #include <string_view>
 
-#include "doc/folder.h"
-#include "doc/record.h"
+#include "record/folder.h"
+#include "record/record.h"
 
 namespace mail {
 
 struct FetchedMessage {
   std::span<const std::uint8_t> raw;
   FolderRole folder = FolderRole::Inbox;
-  bool seen = false;     // \Seen
-  bool flagged = false;  // \Flagged
+  bool seen = false;                          // \Seen
+  bool flagged = false;                       // \Flagged
   std::optional<std::int64_t> internal_date;  // INTERNALDATE in minutes, if the server sent one
   std::int64_t now = 0;                       // current minute
 };

@@ -1,8 +1,8 @@
-#include "doc/stable_id.h"
+#include "record/stable_id.h"
 
 #include <cstdint>
 
-#include "doc/text.h"
+#include "record/text.h"
 
 namespace mail {
 

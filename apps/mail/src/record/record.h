@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "doc/folder.h"
-#include "doc/uuid.h"
+#include "record/folder.h"
+#include "record/uuid.h"
 
 namespace mail {
 

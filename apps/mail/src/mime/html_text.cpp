@@ -1,4 +1,4 @@
-#include "doc/html_text.h"
+#include "mime/html_text.h"
 
 #include <gumbo.h>
 

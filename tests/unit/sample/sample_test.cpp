@@ -1,9 +1,10 @@
+#include "sample/sample.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "doc/sample.h"
-#include "doc/stable_id.h"
+#include "record/stable_id.h"
 
 namespace mail {
 namespace {
@@ -27,7 +28,8 @@ TEST(SampleState, AccountsArePlaceholderPasswordAccounts) {
     EXPECT_EQ(a.settings.imap_port, 993);
     EXPECT_EQ(a.settings.password.size(), 8u);
     EXPECT_EQ(a.settings.auth, AuthKind::Password);
-    EXPECT_TRUE(a.settings.email.ends_with(".example") || a.settings.email.ends_with("example.com"));
+    EXPECT_TRUE(a.settings.email.ends_with(".example") ||
+                a.settings.email.ends_with("example.com"));
   }
   EXPECT_EQ(s.document.account(), s.accounts[0].settings);
   EXPECT_EQ(s.clock_minute, 29713805);
@@ -57,8 +59,7 @@ TEST(SampleState, FifteenMessagesWithTheirFoldersFlagsAndAges) {
       {"Coffee before the standup?", FolderRole::Inbox, false, false, 29713805 - 3},
       {"Re: [PATCH] fuse: hydrate-on-read for projected blobs", FolderRole::Inbox, true, false,
        29713805 - 1560},
-      {"Invitation: Compositor sync @ Thu 11:00", FolderRole::Inbox, false, false,
-       29713805 - 540},
+      {"Invitation: Compositor sync @ Thu 11:00", FolderRole::Inbox, false, false, 29713805 - 540},
       {"Re: Re-check the trajectory math", FolderRole::Sent, true, false, 29713805 - 270},
       {"Onboarding notes", FolderRole::Archive, true, false, 29713805 - 12960},
       {"Priority display + error detection", FolderRole::Inbox, false, false, 29712960 + 815},
@@ -97,18 +98,17 @@ TEST(SampleState, ThreadAttachmentsAndRawMessages) {
   EXPECT_TRUE(attachments.contains({"invite.ics", "text/calendar", 1842, false}));
   EXPECT_TRUE(attachments.contains({"onboarding.pdf", "application/pdf", 512000, false}));
 
-  const auto* tree =
-      by_subject(doc, "Spanning-tree notes for the gossip mesh", FolderRole::Inbox);
+  const auto* tree = by_subject(doc, "Spanning-tree notes for the gossip mesh", FolderRole::Inbox);
   ASSERT_EQ(tree->attachments.size(), 1u);
   EXPECT_EQ(tree->attachments[0].filename, "spanning-tree.pdf");
   EXPECT_TRUE(tree->attachments[0].downloaded);
   EXPECT_GE(tree->attachments[0].size, 24u);
-  EXPECT_EQ(std::string(tree->attachments[0].content.begin(),
-                        tree->attachments[0].content.begin() + 5),
-            "%PDF-");
+  EXPECT_EQ(
+      std::string(tree->attachments[0].content.begin(), tree->attachments[0].content.begin() + 5),
+      "%PDF-");
 
-  const auto* news = by_subject(doc, "This week in Zarn — spatial shells & collab buffers",
-                                FolderRole::Inbox);
+  const auto* news =
+      by_subject(doc, "This week in Zarn — spatial shells & collab buffers", FolderRole::Inbox);
   EXPECT_EQ(news->from.email, sample_newsletter_sender);
   ASSERT_TRUE(news->html.has_value());
   EXPECT_NE(news->html->find("width=\"1\" height=\"1\""), std::string::npos);

@@ -1,4 +1,4 @@
-#include "doc/folder.h"
+#include "record/folder.h"
 
 namespace mail {
 
@@ -23,9 +23,15 @@ const RoleInfo& info(FolderRole role) {
 }
 }  // namespace
 
-std::string_view folder_display_name(FolderRole role) { return info(role).name; }
-std::string_view folder_key(FolderRole role) { return info(role).key; }
-std::string_view folder_imap_mailbox(FolderRole role) { return info(role).mailbox; }
+std::string_view folder_display_name(FolderRole role) {
+  return info(role).name;
+}
+std::string_view folder_key(FolderRole role) {
+  return info(role).key;
+}
+std::string_view folder_imap_mailbox(FolderRole role) {
+  return info(role).mailbox;
+}
 
 std::optional<FolderRole> parse_folder_key(std::string_view key) {
   for (std::size_t i = 0; i < roles.size(); ++i)

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
+#include "record/text.h"
 
-#include "doc/text.h"
+#include <gtest/gtest.h>
 
 namespace mail {
 namespace {
@@ -13,7 +13,10 @@ TEST(CleanText, TrimsDropsControlsAndCountsCharacters) {
     std::string out;
   } cases[] = {
       {"  Work  ", 128, false, "Work"},
-      {"a\tb\nc\rd\x01" "e\x7f" "f\xc2\x85g", 128, false, "abcdefg"},
+      {"a\tb\nc\rd\x01"
+       "e\x7f"
+       "f\xc2\x85g",
+       128, false, "abcdefg"},
       {"a\tb\nc\rd\x01", 128, true, "a\tb\nc\rd"},
       {"\x01\x02\x1f", 128, false, ""},
       {"ünïcödé", 3, false, "ünï"},
@@ -27,8 +30,7 @@ TEST(CleanText, TrimsDropsControlsAndCountsCharacters) {
 TEST(NormalizeIds, TrimsSkipsAndCaps) {
   std::vector<std::string> ids{" a ", "", "   ", "a", std::string(129, 'x'), std::string(128, 'y'),
                                "b"};
-  EXPECT_EQ(normalize_ids(ids),
-            (std::vector<std::string>{"a", std::string(128, 'y'), "b"}));
+  EXPECT_EQ(normalize_ids(ids), (std::vector<std::string>{"a", std::string(128, 'y'), "b"}));
 
   std::vector<std::string> many;
   for (int i = 0; i < 300; ++i) many.push_back("id-" + std::to_string(i % 280));

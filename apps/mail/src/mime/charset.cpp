@@ -1,4 +1,4 @@
-#include "doc/charset.h"
+#include "mime/charset.h"
 
 #include <gmime/gmime.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <string>
 
-#include "doc/text.h"
+#include "record/text.h"
 
 namespace mail::detail {
 

@@ -1,8 +1,8 @@
-#include "doc/sample.h"
+#include "sample/sample.h"
 
-#include "doc/record_builder.h"
-#include "doc/stable_id.h"
 #include "draft/draft.h"
+#include "mime/record_builder.h"
+#include "record/stable_id.h"
 
 namespace mail {
 
@@ -159,8 +159,7 @@ std::string with_crlf(std::string_view text) {
   return out;
 }
 
-void add_raw(MailDocument& doc, std::string_view raw, std::int64_t date, bool read,
-             bool starred) {
+void add_raw(MailDocument& doc, std::string_view raw, std::int64_t date, bool read, bool starred) {
   auto record = build_record(with_crlf(raw), FolderRole::Inbox, false, false, date, clock);
   if (!record) return;  // the texts above are fixed; this does not happen
   record->read = read;
@@ -201,57 +200,111 @@ SampleState sample_state() {
   const Address ines = person("Ines Example", "ines@example.org");
   const Address theo = person("Theo Sample", "theo@example.net");
 
-  doc.upsert(make({ines, "Launch plan for the spatial shell", FolderRole::Inbox, true, true, 143,
+  doc.upsert(make({ines,
+                   "Launch plan for the spatial shell",
+                   FolderRole::Inbox,
+                   true,
+                   true,
+                   143,
                    "Here is the first cut of the launch plan. Beta opens to the design partners "
                    "on the 14th, the public preview follows two weeks later.\n\nPlease flag "
                    "anything that looks too tight before Friday.",
-                   {}, std::string(launch_root)}));
-  doc.upsert(make({theo, "Re: Launch plan for the spatial shell", FolderRole::Inbox, true, false,
+                   {},
+                   std::string(launch_root)}));
+  doc.upsert(make({theo,
+                   "Re: Launch plan for the spatial shell",
+                   FolderRole::Inbox,
+                   true,
+                   false,
                    107,
                    "Looks good overall. The partner beta depends on the input rework, which is "
                    "still a week out — can we slip that milestone by three days?",
-                   {}, "sample-launch-plan-reply@zarn.example", std::string(launch_root)}));
-  doc.upsert(make({ines, "Re: Launch plan for the spatial shell", FolderRole::Inbox, false, false,
+                   {},
+                   "sample-launch-plan-reply@zarn.example",
+                   std::string(launch_root)}));
+  doc.upsert(make({ines,
+                   "Re: Launch plan for the spatial shell",
+                   FolderRole::Inbox,
+                   false,
+                   false,
                    38,
                    "Updated plan attached with the three-day slip. The rollout chart shows the "
                    "new dates; nothing else moved.",
                    {listed("rollout-gantt.pdf", "application/pdf", 184320)},
-                   "sample-launch-plan-latest@zarn.example", std::string(launch_root)}));
-  doc.upsert(make({person("Build Bot", "ci@builds.example.com"), "Build #4821 failed on shell --lib",
-                   FolderRole::Inbox, false, false, 14,
+                   "sample-launch-plan-latest@zarn.example",
+                   std::string(launch_root)}));
+  doc.upsert(make({person("Build Bot", "ci@builds.example.com"),
+                   "Build #4821 failed on shell --lib",
+                   FolderRole::Inbox,
+                   false,
+                   false,
+                   14,
                    "Build #4821 failed.\n\nStep: test shell --lib\nFailing test: "
                    "layout::snap_keeps_focus (assertion failed at step 3 of 5)\n\nThe full log "
                    "is attached.",
                    {listed("build-4821.log", "text/plain", 28716)}}));
-  doc.upsert(make({person("Priya Placeholder", "priya@example.org"), "Re-check the trajectory math",
-                   FolderRole::Inbox, true, true, 300,
+  doc.upsert(make({person("Priya Placeholder", "priya@example.org"),
+                   "Re-check the trajectory math",
+                   FolderRole::Inbox,
+                   true,
+                   true,
+                   300,
                    "I reran the trajectory numbers with the corrected drag term. The second "
                    "column still drifts after t = 40 s; the raw values are attached.",
                    {listed("trajectory.csv", "text/csv", 9204)}}));
   doc.upsert(make({theo, "Coffee before the standup?", FolderRole::Inbox, false, false, 3,
                    "Grabbing coffee in ten minutes — want to join before the standup?"}));
   doc.upsert(make({person("Rin Example via fs-devel", "fs-devel@lists.example.org"),
-                   "Re: [PATCH] fuse: hydrate-on-read for projected blobs", FolderRole::Inbox,
-                   true, false, 1560,
+                   "Re: [PATCH] fuse: hydrate-on-read for projected blobs",
+                   FolderRole::Inbox,
+                   true,
+                   false,
+                   1560,
                    "On the hydration path: reading a projected blob now fetches its content on "
                    "first access instead of at mount time.\n\nReviewed-by: Rin Example "
                    "<rin@example.org>",
-                   {}, std::nullopt, std::nullopt,
+                   {},
+                   std::nullopt,
+                   std::nullopt,
                    {Address{"fs-devel@lists.example.org", std::nullopt}}}));
   doc.upsert(make({person("Calendar", "calendar@example.com"),
-                   "Invitation: Compositor sync @ Thu 11:00", FolderRole::Inbox, false, false, 540,
+                   "Invitation: Compositor sync @ Thu 11:00",
+                   FolderRole::Inbox,
+                   false,
+                   false,
+                   540,
                    "Ines Example has invited you to Compositor sync.\n\nThursday 11:00 – 11:30 "
                    "(UTC)\nJoin: https://meet.example.com/compositor-sync",
                    {listed("invite.ics", "text/calendar", 1842)}}));
-  doc.upsert(make({you, "Re: Launch plan for the spatial shell", FolderRole::Sent, true, false, 50,
+  doc.upsert(make({you,
+                   "Re: Launch plan for the spatial shell",
+                   FolderRole::Sent,
+                   true,
+                   false,
+                   50,
                    "Three days is fine by me. I will update the partner mail once the new "
                    "chart is in.",
-                   {}, std::nullopt, std::string(launch_root), {ines, theo}}));
-  doc.upsert(make({you, "Re: Re-check the trajectory math", FolderRole::Sent, true, false, 270,
-                   "Thanks — I will look at the drag term tonight and send a fix tomorrow.", {},
-                   std::nullopt, std::nullopt, {person("Priya Placeholder", "priya@example.org")}}));
-  doc.upsert(make({person("People Team", "people@example.com"), "Onboarding notes",
-                   FolderRole::Archive, true, false, 12960,
+                   {},
+                   std::nullopt,
+                   std::string(launch_root),
+                   {ines, theo}}));
+  doc.upsert(make({you,
+                   "Re: Re-check the trajectory math",
+                   FolderRole::Sent,
+                   true,
+                   false,
+                   270,
+                   "Thanks — I will look at the drag term tonight and send a fix tomorrow.",
+                   {},
+                   std::nullopt,
+                   std::nullopt,
+                   {person("Priya Placeholder", "priya@example.org")}}));
+  doc.upsert(make({person("People Team", "people@example.com"),
+                   "Onboarding notes",
+                   FolderRole::Archive,
+                   true,
+                   false,
+                   12960,
                    "Welcome aboard! Your onboarding notes are attached: accounts, the build "
                    "setup, and who to ask about what.",
                    {listed("onboarding.pdf", "application/pdf", 512000)}}));

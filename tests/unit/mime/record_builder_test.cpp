@@ -1,18 +1,19 @@
+#include "mime/record_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "doc/html_text.h"
-#include "doc/record_builder.h"
-#include "doc/stable_id.h"
-#include "doc/text.h"
+#include "mime/html_text.h"
+#include "record/stable_id.h"
+#include "record/text.h"
 
 namespace mail {
 namespace {
 
 std::string corpus(const std::string& name) {
-  std::ifstream in(std::string(ZARN_SOURCE_DIR) + "/tests/unit/doc/corpus/" + name,
+  std::ifstream in(std::string(ZARN_SOURCE_DIR) + "/tests/unit/mime/corpus/" + name,
                    std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
@@ -119,7 +120,7 @@ TEST(RecordBuilder, FallsBackForMissingFromSubjectIdAndDate) {
   const auto no_from = build("missing-from.eml");
   EXPECT_EQ(no_from.from, (Address{"unknown@unknown", std::nullopt}));
   EXPECT_EQ(no_from.in_reply_to, "c@example.com");  // last References id
-  EXPECT_EQ(no_from.date, 777);                      // no Date header: now
+  EXPECT_EQ(no_from.date, 777);                     // no Date header: now
 
   const auto a = build("missing-message-id.eml");
   const auto b = build("missing-message-id.eml");
@@ -127,7 +128,7 @@ TEST(RecordBuilder, FallsBackForMissingFromSubjectIdAndDate) {
   EXPECT_NE(a.id, b.id);  // a fresh id on every fetch
   EXPECT_EQ(a.id.bytes[6] >> 4, 4);
   EXPECT_EQ(a.subject, "(no subject)");
-  EXPECT_TRUE(a.to.empty());  // an empty group
+  EXPECT_TRUE(a.to.empty());   // an empty group
   ASSERT_EQ(a.cc.size(), 2u);  // group members
   EXPECT_EQ(a.cc[1].email, "two@example.com");
 }
@@ -157,8 +158,8 @@ TEST(RecordBuilder, DateBeforeTheEpochTruncatesTowardZero) {
 }
 
 TEST(RecordBuilder, SkipsBytesThatAreNotAMessage) {
-  for (std::string raw : {std::string(), std::string("hello world\n"),
-                          std::string("\x00\x01\x02\xff\xfe", 5)}) {
+  for (std::string raw :
+       {std::string(), std::string("hello world\n"), std::string("\x00\x01\x02\xff\xfe", 5)}) {
     auto r = build_record(raw, FolderRole::Inbox, false, false, std::nullopt, 0);
     EXPECT_FALSE(r.has_value()) << raw;
   }

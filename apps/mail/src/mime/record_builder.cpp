@@ -1,14 +1,14 @@
-#include "doc/record_builder.h"
+#include "mime/record_builder.h"
 
 #include <gmime/gmime.h>
 
 #include <mutex>
 
-#include "doc/charset.h"
-#include "doc/html_text.h"
-#include "doc/stable_id.h"
-#include "doc/text.h"
-#include "draft/draft.h"
+#include "mime/charset.h"
+#include "mime/content_type.h"
+#include "mime/html_text.h"
+#include "record/stable_id.h"
+#include "record/text.h"
 
 namespace mail {
 
@@ -31,7 +31,9 @@ struct Ref {
   }
 };
 
-std::string from_c(const char* s) { return s ? utf8_sanitize(s) : std::string(); }
+std::string from_c(const char* s) {
+  return s ? utf8_sanitize(s) : std::string();
+}
 
 std::string normalize_newlines(std::string s) {
   std::string out;
@@ -248,9 +250,9 @@ std::expected<MessageRecord, std::string> build_record(std::string_view raw, Fol
                                                        bool seen, bool flagged,
                                                        std::optional<std::int64_t> internal_date,
                                                        std::int64_t now) {
-  return build_record(FetchedMessage{
-      std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()), folder, seen,
-      flagged, internal_date, now});
+  return build_record(
+      FetchedMessage{std::span(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size()),
+                     folder, seen, flagged, internal_date, now});
 }
 
 }  // namespace mail

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "doc/html_text.h"
+#include "mime/html_text.h"
 
 namespace mail {
 namespace {

@@ -1,4 +1,4 @@
-#include "doc/text.h"
+#include "record/text.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -86,8 +86,20 @@ std::string utf8_sanitize(std::string_view text) {
 
 bool is_unicode_space(char32_t cp) {
   switch (cp) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20: case 0x85: case 0xA0:
-    case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
+    case 0x09:
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
       return true;
     default:
       return cp >= 0x2000 && cp <= 0x200A;

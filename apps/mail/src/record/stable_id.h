@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "doc/uuid.h"
+#include "record/uuid.h"
 
 namespace mail {
 
