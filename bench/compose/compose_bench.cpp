@@ -17,7 +17,7 @@
 
 #include "attach/attach.h"
 #include "compose/message.h"
-#include "smtp/submission.h"
+#include "submission/submission.h"
 #include "smtp_server.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 // Submission against a real SMTP server (aiosmtpd) on loopback.
-#include "smtp/submission.h"
+#include "submission/submission.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

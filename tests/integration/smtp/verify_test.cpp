@@ -12,7 +12,7 @@
 #include "accounts/secret_vault.h"
 #include "dovecot_server.h"
 #include "fixture.h"
-#include "smtp/submission.h"
+#include "submission/submission.h"
 #include "smtp_server.h"
 
 namespace fs = std::filesystem;

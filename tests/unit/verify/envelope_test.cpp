@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "smtp/submission.h"
+#include "submission/submission.h"
 
 using namespace mail;
 

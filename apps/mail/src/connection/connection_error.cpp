@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "text_codec/ascii.h"
+
 namespace mail {
 namespace {
 
@@ -18,9 +20,7 @@ bool any(std::string_view text, std::initializer_list<std::string_view> parts) {
 }  // namespace
 
 std::string describe_connection_error(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  const std::string lower = text_codec::to_lower(text);
   if (any(lower, {"535", "authenticationfailed", "authentication failed", "invalid credentials"}) ||
       (has(lower, "auth") && any(lower, {"fail", "reject", "denied", "invalid"})) ||
       has(lower, "login failed"))

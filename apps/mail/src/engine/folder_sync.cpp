@@ -4,6 +4,7 @@
 #include "connection/connection_error.h"
 #include "engine/imap_ops.h"
 #include "mime/record_builder.h"
+#include "text_codec/ascii.h"
 #include "tls/tls.h"
 
 namespace mail {
@@ -62,24 +63,12 @@ std::int64_t current_minute() {
 
 namespace {
 
-std::string trim(std::string_view s) {
-  const auto ws = " \t\r\n\f\v";
-  const auto b = s.find_first_not_of(ws);
-  if (b == std::string_view::npos) return {};
-  const auto e = s.find_last_not_of(ws);
-  return std::string(s.substr(b, e - b + 1));
-}
+using text_codec::trim;
 
 bool has_flag(const std::optional<std::vector<std::string>>& flags, std::string_view flag) {
   if (!flags) return false;
-  for (const auto& f : *flags) {
-    if (f.size() != flag.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < f.size() && same; ++i)
-      same = std::tolower(static_cast<unsigned char>(f[i])) ==
-             std::tolower(static_cast<unsigned char>(flag[i]));
-    if (same) return true;
-  }
+  for (const auto& f : *flags)
+    if (text_codec::iequals(f, flag)) return true;
   return false;
 }
 
@@ -112,7 +101,7 @@ void add_records(std::vector<imap::Fetch>& fetched, FolderRole role, std::int64_
 
 asio::awaitable<std::expected<std::unique_ptr<Session>, std::string>> connect_and_log_in(
     Connector& connector, const AccountSettings& settings, const Credential& credential) {
-  const std::string host = trim(settings.imap_host);
+  const std::string host(trim(settings.imap_host));
   if (host.empty()) co_return std::unexpected(std::string("no IMAP host"));
   const std::uint16_t port = settings.imap_port == 0 ? default_imap_port : settings.imap_port;
   auto transport = co_await connector.connect(host, port);

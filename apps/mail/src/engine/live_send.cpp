@@ -2,7 +2,7 @@
 // name and address and the draft, then submitted over SMTP.
 #include "compose/message.h"
 #include "engine/live_handlers.h"
-#include "smtp/submission.h"
+#include "submission/submission.h"
 
 namespace mail {
 

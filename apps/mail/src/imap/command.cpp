@@ -1,6 +1,6 @@
 #include "imap/command.h"
 
-#include <openssl/evp.h>
+#include "text_codec/sasl.h"
 
 namespace mail::imap {
 
@@ -11,21 +11,6 @@ std::expected<StringForm, std::string> string_form(std::string_view text) {
     if (c == '\r' || c == '\n' || c >= 0x80) quoted = false;
   }
   return quoted ? StringForm::Quoted : StringForm::Literal;
-}
-
-std::string xoauth2_initial_response(std::string_view login, std::string_view token) {
-  std::string plain = "user=";
-  plain.append(login);
-  plain.push_back('\x01');
-  plain.append("auth=Bearer ");
-  plain.append(token);
-  plain.append("\x01\x01");
-  std::string out(4 * ((plain.size() + 2) / 3) + 1, '\0');
-  int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                          reinterpret_cast<const unsigned char*>(plain.data()),
-                          static_cast<int>(plain.size()));
-  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return out;
 }
 
 std::string CommandBuilder::next_tag() {
@@ -77,7 +62,7 @@ Command CommandBuilder::authenticate_xoauth2(std::string_view login, std::string
   cmd.tag = next_tag();
   cmd.name = "AUTHENTICATE";
   cmd.parts = {cmd.tag + " AUTHENTICATE XOAUTH2\r\n",
-               xoauth2_initial_response(login, token) + "\r\n"};
+               text_codec::xoauth2_initial_response(login, token) + "\r\n"};
   cmd.sasl = true;
   return cmd;
 }

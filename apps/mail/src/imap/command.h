@@ -42,10 +42,6 @@ inline Arg str(std::string_view t) {
 enum class StringForm { Quoted, Literal };
 [[nodiscard]] std::expected<StringForm, std::string> string_form(std::string_view text);
 
-// Base64 of "user=" login 0x01 "auth=Bearer " token 0x01 0x01 (RFC 7628 style
-// XOAUTH2 initial client response).
-[[nodiscard]] std::string xoauth2_initial_response(std::string_view login, std::string_view token);
-
 // Makes tags "a1", "a2", … and builds commands with them.
 class CommandBuilder {
  public:

@@ -4,42 +4,13 @@
 #include <charconv>
 
 #include "smtp/address.h"
+#include "text_codec/base64.h"
+#include "text_codec/sasl.h"
 
 namespace mail::smtp {
 namespace {
 
 constexpr std::size_t body_chunk = 256 * 1024;
-
-std::string base64(std::string_view in) {
-  static constexpr char table[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  out.reserve((in.size() + 2) / 3 * 4);
-  std::size_t i = 0;
-  for (; i + 2 < in.size(); i += 3) {
-    const unsigned v = (static_cast<unsigned char>(in[i]) << 16) |
-                       (static_cast<unsigned char>(in[i + 1]) << 8) |
-                       static_cast<unsigned char>(in[i + 2]);
-    out += table[(v >> 18) & 63];
-    out += table[(v >> 12) & 63];
-    out += table[(v >> 6) & 63];
-    out += table[v & 63];
-  }
-  if (i + 1 == in.size()) {
-    const unsigned v = static_cast<unsigned char>(in[i]) << 16;
-    out += table[(v >> 18) & 63];
-    out += table[(v >> 12) & 63];
-    out += "==";
-  } else if (i + 2 == in.size()) {
-    const unsigned v =
-        (static_cast<unsigned char>(in[i]) << 16) | (static_cast<unsigned char>(in[i + 1]) << 8);
-    out += table[(v >> 18) & 63];
-    out += table[(v >> 12) & 63];
-    out += table[(v >> 6) & 63];
-    out += '=';
-  }
-  return out;
-}
 
 std::string upper(std::string_view s) {
   std::string out(s);
@@ -267,13 +238,13 @@ void Client::on_reply(const Reply& r) {
 
     case State::AuthLoginUser:
       if (r.code != 334) return fail("authentication failed: " + r.to_string());
-      send_command(base64(opt_.credentials->login));
+      send_command(text_codec::base64_encode(opt_.credentials->login));
       state_ = State::AuthLoginPass;
       return;
 
     case State::AuthLoginPass:
       if (r.code != 334) return fail("authentication failed: " + r.to_string());
-      send_command(base64(opt_.credentials->secret));
+      send_command(text_codec::base64_encode(opt_.credentials->secret));
       state_ = State::AuthLoginDone;
       return;
 
@@ -361,7 +332,7 @@ void Client::start_auth() {
   const auto& c = *opt_.credentials;
   switch (*chosen_) {
     case Mechanism::Plain:
-      send_command("AUTH PLAIN " + base64(std::string(1, '\0') + c.login + '\0' + c.secret));
+      send_command("AUTH PLAIN " + text_codec::plain_initial_response(c.login, c.secret));
       state_ = State::AuthPlain;
       return;
     case Mechanism::Login:
@@ -369,8 +340,7 @@ void Client::start_auth() {
       state_ = State::AuthLoginUser;
       return;
     case Mechanism::XOAuth2:
-      send_command("AUTH XOAUTH2 " +
-                   base64("user=" + c.login + "\x01" + "auth=Bearer " + c.secret + "\x01\x01"));
+      send_command("AUTH XOAUTH2 " + text_codec::xoauth2_initial_response(c.login, c.secret));
       state_ = State::AuthXOAuth2;
       return;
   }

@@ -11,7 +11,8 @@
 #include "engine/imap_ops.h"
 #include "engine/live.h"
 #include "smtp/session.h"
-#include "smtp/submission.h"
+#include "submission/submission.h"
+#include "text_codec/ascii.h"
 #include "tls/client_context.h"
 #include "tls/tls.h"
 #include "validate/settings.h"
@@ -21,14 +22,7 @@ namespace {
 
 using Result = std::expected<void, std::string>;
 
-std::string trim(std::string_view s) {
-  auto space = [](char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-  };
-  while (!s.empty() && space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && space(s.back())) s.remove_suffix(1);
-  return std::string(s);
-}
+using text_codec::trim;
 
 // Runs `exchange` on a runtime made here, against the time limit and the
 // cancel watcher; the first to finish decides. Dropping the runtime drops
@@ -90,7 +84,7 @@ VerifyOutcome race(MakeExchange make_exchange, const std::atomic<bool>& cancel,
 
 VerifyOutcome verify_imap(const AccountSettings& settings, const std::atomic<bool>& cancel,
                           const VerifyOptions& options) {
-  const std::string host = trim(settings.imap_host);
+  const std::string host(trim(settings.imap_host));
   if (host.empty()) return std::unexpected(std::string("no IMAP host"));
   auto credential = verification_credential(settings, options);
   if (!credential) return std::unexpected(credential.error());

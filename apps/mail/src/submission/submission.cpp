@@ -1,4 +1,4 @@
-#include "smtp/submission.h"
+#include "submission/submission.h"
 
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
@@ -7,20 +7,14 @@
 #include "compose/recipients.h"
 #include "connection/connection_error.h"
 #include "smtp/address.h"
+#include "text_codec/ascii.h"
 #include "tls/client_context.h"
 #include "tls/tls.h"
 
 namespace mail {
 namespace {
 
-std::string_view trim(std::string_view s) {
-  auto space = [](char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-  };
-  while (!s.empty() && space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && space(s.back())) s.remove_suffix(1);
-  return s;
-}
+using text_codec::trim;
 
 }  // namespace
 
