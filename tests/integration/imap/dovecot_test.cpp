@@ -1,10 +1,14 @@
 // The engine against a real Dovecot over TLS, started per test on its own port.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <asio/co_spawn.hpp>
 #include <asio/io_context.hpp>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -203,6 +207,43 @@ TEST_F(DovecotTest, RefreshReturnsTheRecordsOfAppendedMessages) {
   EXPECT_EQ(probe.flags_of("third@example.com"), (std::vector<std::vector<std::string>>{{}}));
 }
 
+TEST_F(DovecotTest, RefreshOfAMailboxOfTwentyThousandMessagesReturnsTheFiftyHighest) {
+  // The answer to UID SEARCH ALL lists 20,000 UIDs on one line of 109 KiB.
+  constexpr int count = 20'000;
+  {
+    // Written straight into the user's maildir before Dovecot has seen it,
+    // owned like the folder Dovecot made for mail; it indexes them at SELECT.
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(server->dir()) / "mail";
+    const fs::path inbox = root / server->user();
+    struct stat owner {};
+    ASSERT_EQ(::stat(root.c_str(), &owner), 0);
+    for (const char* sub : {"", "cur", "new", "tmp"}) {
+      fs::create_directories(inbox / sub);
+      ASSERT_EQ(::chown((inbox / sub).c_str(), owner.st_uid, owner.st_gid), 0);
+    }
+    for (int n = 1; n <= count; ++n) {
+      // Zero-padded, so that name order and number order agree.
+      std::string name = std::to_string(n);
+      name.insert(0, 10 - name.size(), '0');
+      const fs::path file = inbox / "new" / (name + ".zarn.test");
+      std::ofstream(file, std::ios::binary)
+          << "From: alice@example.com\r\nSubject: Message " << n << "\r\nMessage-ID: <" << n
+          << "@example.com>\r\n\r\nHi\r\n";
+      ASSERT_EQ(::chown(file.c_str(), owner.st_uid, owner.st_gid), 0);
+    }
+  }
+  auto e = engine();
+  auto results = ask(e, EngineRequest::Refresh{account(), new_request_id(), FolderRole::Inbox});
+  ASSERT_EQ(results.size(), 2u) << failure(results);
+  auto& messages = std::get<EngineResult::Refreshed>(results[0].value).messages;
+  std::set<std::string> subjects, expected;
+  for (const auto& m : messages) subjects.insert(m.subject);
+  for (int n = count; n > count - 50; --n) expected.insert("Message " + std::to_string(n));
+  EXPECT_EQ(messages.size(), 50u);
+  EXPECT_EQ(subjects, expected);
+}
+
 TEST_F(DovecotTest, FlagsMovesAndPurgesReachTheServer) {
   {
     Probe probe(*server);
@@ -298,11 +339,13 @@ TEST_F(DovecotTest, SignsInWithAnAccessToken) {
 TEST_F(DovecotTest, AHostileMessageIdCannotInjectACommand) {
   {
     Probe probe(*server);
-    probe.append("INBOX", "()", "02-Jan-2024 10:00:00 +0000", message("Plain", "plain@example.com"));
+    probe.append("INBOX", "()", "02-Jan-2024 10:00:00 +0000",
+                 message("Plain", "plain@example.com"));
   }
   auto e = engine();
   // Were the line break sent as is, the server would run "a9 DELETE Archive".
-  MessageRecord hostile = record(FolderRole::Inbox, "plain@example.com\r\na9 DELETE Archive\r\na10 NOOP");
+  MessageRecord hostile =
+      record(FolderRole::Inbox, "plain@example.com\r\na9 DELETE Archive\r\na10 NOOP");
   EXPECT_EQ(failure(ask(e, EngineRequest::SyncFlags{account(), hostile, new_request_id()})),
             "flag: message not found on the server");
   MessageRecord backslash = record(FolderRole::Inbox, "plain@example.com\\\"");
