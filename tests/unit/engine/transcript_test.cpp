@@ -53,6 +53,14 @@ Step fetch_response(int seq, int uid, std::string flags, std::string body,
               "}\r\n" + body + ")\r\n");
 }
 
+// The answer to a fetch of one message's Message-ID line.
+Step message_id_line(int uid, std::string_view message_id) {
+  const std::string lines = "Message-ID: <" + std::string(message_id) + ">\r\n\r\n";
+  return Sraw("* " + std::to_string(uid) + " FETCH (UID " + std::to_string(uid) +
+              " BODY[HEADER.FIELDS (MESSAGE-ID)] {" + std::to_string(lines.size()) + "}\r\n" +
+              lines + ")\r\n");
+}
+
 std::vector<Step> login_steps() {
   // The first command follows the handshake at once; the greeting comes
   // back as an untagged response while its answer is read.
@@ -371,13 +379,16 @@ TEST(SyncFlags, AlwaysSendsBothStoresInOrder) {
       C("a3 UID SEARCH HEADER MESSAGE-ID \"1@example.com\""),
       S("* SEARCH 12"),
       S("a3 OK Search completed"),
-      C("a4 UID STORE 12 +FLAGS (\\Seen)"),
+      C("a4 UID FETCH 12 (UID BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])"),
+      message_id_line(12, "1@example.com"),
+      S("a4 OK Fetch completed"),
+      C("a5 UID STORE 12 +FLAGS (\\Seen)"),
       S("* 5 FETCH (UID 12 FLAGS (\\Seen))"),
-      S("a4 OK Store completed"),
-      C("a5 UID STORE 12 -FLAGS (\\Flagged)"),
       S("a5 OK Store completed"),
-      C("a6 LOGOUT"),
-      S("a6 OK bye"),
+      C("a6 UID STORE 12 -FLAGS (\\Flagged)"),
+      S("a6 OK Store completed"),
+      C("a7 LOGOUT"),
+      S("a7 OK bye"),
   });
   MemoryConnector connector(t);
   MessageRecord r = record(FolderRole::Inbox, "1@example.com");
@@ -395,12 +406,17 @@ TEST(LocateUid, UsesTheHighestUidOfDuplicatesAndStarredLooksInInbox) {
       C("a3 UID SEARCH HEADER MESSAGE-ID \"dup@example.com\""),
       S("* SEARCH 4 9 7"),
       S("a3 OK Search completed"),
-      C("a4 UID STORE 9 -FLAGS (\\Seen)"),
-      S("a4 OK Store completed"),
-      C("a5 UID STORE 9 +FLAGS (\\Flagged)"),
+      C("a4 UID FETCH 9,7,4 (UID BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])"),
+      message_id_line(9, "dup@example.com"),
+      message_id_line(7, "dup@example.com"),
+      message_id_line(4, "dup@example.com"),
+      S("a4 OK Fetch completed"),
+      C("a5 UID STORE 9 -FLAGS (\\Seen)"),
       S("a5 OK Store completed"),
-      C("a6 LOGOUT"),
-      S("a6 OK bye"),
+      C("a6 UID STORE 9 +FLAGS (\\Flagged)"),
+      S("a6 OK Store completed"),
+      C("a7 LOGOUT"),
+      S("a7 OK bye"),
   });
   MemoryConnector connector(t);
   MessageRecord r = record(FolderRole::Starred, "dup@example.com");
@@ -472,12 +488,15 @@ TEST(MoveMessage, MovesTheLocatedUidToTheTargetMailbox) {
       C("a3 UID SEARCH HEADER MESSAGE-ID \"m@x\""),
       S("* SEARCH 3"),
       S("a3 OK Search completed"),
-      C("a4 UID MOVE 3 \"Archive\""),
+      C("a4 UID FETCH 3 (UID BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])"),
+      message_id_line(3, "m@x"),
+      S("a4 OK Fetch completed"),
+      C("a5 UID MOVE 3 \"Archive\""),
       S("* OK [COPYUID 1 3 1] Moved UIDs."),
       S("* 1 EXPUNGE"),
-      S("a4 OK Move completed"),
-      C("a5 LOGOUT"),
-      S("a5 OK bye"),
+      S("a5 OK Move completed"),
+      C("a6 LOGOUT"),
+      S("a6 OK bye"),
   });
   MemoryConnector connector(t);
   auto done = run_sync(move_message(connector, account(), password,
@@ -491,8 +510,11 @@ TEST(MoveMessage, MovesTheLocatedUidToTheTargetMailbox) {
       C("a3 UID SEARCH HEADER MESSAGE-ID \"m@x\""),
       S("* SEARCH 3"),
       S("a3 OK Search completed"),
-      C("a4 UID MOVE 3 \"Junk\""),
-      S("a4 BAD Error in IMAP command UID MOVE: Unknown command."),
+      C("a4 UID FETCH 3 (UID BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])"),
+      message_id_line(3, "m@x"),
+      S("a4 OK Fetch completed"),
+      C("a5 UID MOVE 3 \"Junk\""),
+      S("a5 BAD Error in IMAP command UID MOVE: Unknown command."),
   });
   MemoryConnector connector2(rejected);
   auto failed = run_sync(move_message(connector2, account(), password,
@@ -510,13 +532,16 @@ TEST(PurgeMessage, ExpungesOnlyThatUidAndNeverFallsBack) {
       C("a3 UID SEARCH HEADER MESSAGE-ID \"t@x\""),
       S("* SEARCH 8"),
       S("a3 OK Search completed"),
-      C("a4 UID STORE 8 +FLAGS.SILENT (\\Deleted)"),
-      S("a4 OK Store completed"),
-      C("a5 UID EXPUNGE 8"),
+      C("a4 UID FETCH 8 (UID BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])"),
+      message_id_line(8, "t@x"),
+      S("a4 OK Fetch completed"),
+      C("a5 UID STORE 8 +FLAGS.SILENT (\\Deleted)"),
+      S("a5 OK Store completed"),
+      C("a6 UID EXPUNGE 8"),
       S("* 2 EXPUNGE"),
-      S("a5 OK Expunge completed"),
-      C("a6 LOGOUT"),
-      S("a6 OK bye"),
+      S("a6 OK Expunge completed"),
+      C("a7 LOGOUT"),
+      S("a7 OK bye"),
   });
   MemoryConnector connector(ok);
   auto done =
@@ -531,10 +556,13 @@ TEST(PurgeMessage, ExpungesOnlyThatUidAndNeverFallsBack) {
       C("a3 UID SEARCH HEADER MESSAGE-ID \"t@x\""),
       S("* SEARCH 8"),
       S("a3 OK Search completed"),
-      C("a4 UID STORE 8 +FLAGS.SILENT (\\Deleted)"),
-      S("a4 OK Store completed"),
-      C("a5 UID EXPUNGE 8"),
-      S("a5 BAD Unknown command UID EXPUNGE"),
+      C("a4 UID FETCH 8 (UID BODY.PEEK[HEADER.FIELDS (MESSAGE-ID)])"),
+      message_id_line(8, "t@x"),
+      S("a4 OK Fetch completed"),
+      C("a5 UID STORE 8 +FLAGS.SILENT (\\Deleted)"),
+      S("a5 OK Store completed"),
+      C("a6 UID EXPUNGE 8"),
+      S("a6 BAD Unknown command UID EXPUNGE"),
   });
   MemoryConnector connector2(no_uidplus);
   auto failed =
