@@ -4,8 +4,8 @@
 
 #include <QInputMethodEvent>
 
+#include "zarn_ui/qt/event_translate.h"
 #include "zarn_ui/qt/qt_clipboard.h"
-#include "zarn_ui/qt/qt_input_method.h"
 #include "zarn_ui/qt/qt_painter.h"
 #include "zarn_ui/text_input.h"
 
@@ -77,7 +77,8 @@ TEST(QtTextInput, CompositionIsUnderlinedAndItsCommitDrawsAsTypedText) {
 TEST(QtInputMethod, CompositionAndCommitBecomePreeditAndOneTextEvent) {
   QList<QInputMethodEvent::Attribute> attributes{
       QInputMethodEvent::Attribute(QInputMethodEvent::Cursor, 1, 1)};
-  const auto composing = qt::translate_input_method(QInputMethodEvent("\u304B\u306A", attributes));
+  const auto composing =
+      qt::translate_input_method(QInputMethodEvent("\u304B\u306A", attributes), false);
   ASSERT_EQ(composing.size(), 1u);
   const auto* preedit = std::get_if<Preedit>(&composing[0]);
   ASSERT_NE(preedit, nullptr);
@@ -86,12 +87,12 @@ TEST(QtInputMethod, CompositionAndCommitBecomePreeditAndOneTextEvent) {
 
   QInputMethodEvent commit_and_more("\u3082", {});
   commit_and_more.setCommitString("\u6F22\u5B57");
-  const auto both = qt::translate_input_method(commit_and_more);
+  const auto both = qt::translate_input_method(commit_and_more, true);
   ASSERT_EQ(both.size(), 2u);
   EXPECT_EQ(std::get<TextEvent>(both[0]).text, "\u6F22\u5B57");
   EXPECT_EQ(std::get<Preedit>(both[1]).text, "\u3082");
 
-  const auto cancelled = qt::translate_input_method(QInputMethodEvent());
+  const auto cancelled = qt::translate_input_method(QInputMethodEvent(), true);
   ASSERT_EQ(cancelled.size(), 1u);
   EXPECT_EQ(std::get<Preedit>(cancelled[0]).text, "");
 
@@ -101,7 +102,7 @@ TEST(QtInputMethod, CompositionAndCommitBecomePreeditAndOneTextEvent) {
   send_all(input, composing);
   QInputMethodEvent commit;
   commit.setCommitString("\u304B\u306A");
-  send_all(input, qt::translate_input_method(commit));
+  send_all(input, qt::translate_input_method(commit, true));
   EXPECT_EQ(input.text(), "\u304B\u306A");
   EXPECT_EQ(input.preedit(), "");
 }
