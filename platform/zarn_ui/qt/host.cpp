@@ -1,17 +1,18 @@
 // The Qt host: process entry, the window, the frame timer and offscreen renders.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
 #include <QWidget>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <thread>
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "zarn_ui/frame_loop.h"
 #include "zarn_ui/i18n.h"
@@ -70,8 +71,8 @@ persist::Document open_document(const LaunchConfig& config, const LaunchContext&
 }
 
 WidgetBox build_root(const LaunchConfig& config, const LaunchContext& context, HostApp& app) {
-  WidgetBox root = context.scene && config.create_for_scene ? config.create_for_scene(context)
-                                                            : config.create();
+  WidgetBox root =
+      context.scene && config.create_for_scene ? config.create_for_scene(context) : config.create();
   if (root && config.after_create) config.after_create(app);
   return root;
 }
@@ -92,7 +93,9 @@ void trace_first_frame() {
 class HostWindow : public QWidget {
  public:
   HostWindow(WidgetBox root, ::persist::Document document, qt::QtTextRenderer& text)
-      : root_(std::move(root)), document_(std::move(document)), text_(text),
+      : root_(std::move(root)),
+        document_(std::move(document)),
+        text_(text),
         loop_(*root_, text_, &document_) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
@@ -236,13 +239,20 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
         slot = args[++i];
       }
     };
-    if (a == "--scene") value(cl.scene);
-    else if (a.starts_with("--scene=")) cl.scene = a.substr(8);
-    else if (a == "--screenshot") value(cl.screenshot);
-    else if (a.starts_with("--screenshot=")) cl.screenshot = a.substr(13);
-    else if (a == "--list-scenes") cl.list_scenes = true;
-    else if (a == "--help" || a == "-h") cl.help = true;
-    else cl.error = "unknown argument \"" + a + "\"";
+    if (a == "--scene")
+      value(cl.scene);
+    else if (a.starts_with("--scene="))
+      cl.scene = a.substr(8);
+    else if (a == "--screenshot")
+      value(cl.screenshot);
+    else if (a.starts_with("--screenshot="))
+      cl.screenshot = a.substr(13);
+    else if (a == "--list-scenes")
+      cl.list_scenes = true;
+    else if (a == "--help" || a == "-h")
+      cl.help = true;
+    else
+      cl.error = "unknown argument \"" + a + "\"";
     if (cl.error) break;
   }
   return cl;
@@ -296,38 +306,47 @@ std::expected<Size, std::string> render_to_png(const LaunchConfig& config,
 
 }  // namespace launch
 
-void run_or_exit(LaunchConfig config) {
-  std::vector<std::string> args;
+namespace {
+
+// The process's own arguments, kept alive for QApplication, which wants them
+// for the whole run.
+struct ProcessArguments {
   int argc = 0;
   char** argv = nullptr;
-  {
-    // The entry point hands over no arguments: read them from the kernel.
-    static std::vector<std::string> storage;
-    static std::vector<char*> pointers;
-    std::FILE* f = std::fopen("/proc/self/cmdline", "rb");
-    if (f) {
-      std::string all;
-      char buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) all.append(buf, n);
-      std::fclose(f);
-      std::size_t start = 0;
-      while (start < all.size()) {
-        std::size_t end = all.find('\0', start);
-        if (end == std::string::npos) end = all.size();
-        storage.push_back(all.substr(start, end - start));
-        start = end + 1;
-      }
-    }
-    if (storage.empty()) storage.push_back(config.app_id);
-    for (auto& s : storage) pointers.push_back(s.data());
-    pointers.push_back(nullptr);
-    argc = static_cast<int>(storage.size());
-    argv = pointers.data();
-    args.assign(storage.begin() + 1, storage.end());
-  }
+  std::vector<std::string> args;  // without the program name
+};
 
-  launch::CommandLine cl = launch::parse_command_line(args);
+// The entry point hands over no arguments: read them from the kernel.
+ProcessArguments read_process_arguments(const LaunchConfig& config) {
+  static std::vector<std::string> storage;
+  static std::vector<char*> pointers;
+  if (std::FILE* f = std::fopen("/proc/self/cmdline", "rb")) {
+    std::string all;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) all.append(buf, n);
+    std::fclose(f);
+    std::size_t start = 0;
+    while (start < all.size()) {
+      std::size_t end = all.find('\0', start);
+      if (end == std::string::npos) end = all.size();
+      storage.push_back(all.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  if (storage.empty()) storage.push_back(config.app_id);
+  for (auto& s : storage) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  ProcessArguments out;
+  out.argc = static_cast<int>(storage.size());
+  out.argv = pointers.data();
+  out.args.assign(storage.begin() + 1, storage.end());
+  return out;
+}
+
+// Answers --help, --list-scenes and a bad command line, each ending the
+// process; returns only when a window or a screenshot is wanted.
+void answer_informational_or_exit(const LaunchConfig& config, const launch::CommandLine& cl) {
   if (cl.error) {
     std::cerr << config.app_id << ": " << *cl.error << "\n";
     print_usage(config, std::cerr);
@@ -341,7 +360,9 @@ void run_or_exit(LaunchConfig config) {
     for (const auto& s : config.scenes) std::cout << s << "\n";
     std::exit(0);
   }
+}
 
+LaunchContext context_or_exit(const LaunchConfig& config, const launch::CommandLine& cl) {
   LaunchContext context;
   if (cl.scene) {
     if (config.scene_allowed && !config.scene_allowed(*cl.scene)) {
@@ -350,45 +371,47 @@ void run_or_exit(LaunchConfig config) {
     }
     context.scene = cl.scene;
   }
+  return context;
+}
 
-  const bool headless = !has_display();
-  if (headless || cl.screenshot) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
-      // Qt wants a private runtime folder; without a session there is none.
-      // One folder per user, private to them, reused by later runs.
-      const std::string dir = "/tmp/zarn-runtime-" + std::to_string(::getuid());
-      struct stat st {};
-      if ((::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) && ::lstat(dir.c_str(), &st) == 0 &&
-          S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0) {
-        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-      }
-    }
+// Offscreen rendering needs the offscreen platform and a private runtime
+// folder, which a machine without a session lacks.
+void prepare_offscreen_environment() {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (std::getenv("XDG_RUNTIME_DIR") != nullptr) return;
+  // One folder per user, private to them, reused by later runs.
+  const std::string dir = "/tmp/zarn-runtime-" + std::to_string(::getuid());
+  struct stat st {};
+  if ((::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) && ::lstat(dir.c_str(), &st) == 0 &&
+      S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0) {
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
   }
-  if (headless && !cl.screenshot) {
-    // Nothing to show a window on: render the scene asked for instead.
-    if (!context.scene && !config.scenes.empty()) context.scene = config.scenes.front();
-    std::string name = config.app_id.substr(config.app_id.rfind('.') + 1);
-    cl.screenshot = (std::filesystem::current_path() /
-                     ("zarn-" + name + "-" + context.scene.value_or("live") + ".png"))
-                        .string();
-  }
+}
 
-  QApplication qapp(argc, argv);
-  if (I18nManager::global().current_locale().empty()) {
-    I18nManager::global().init(I18nManager::locale_from_environment());
-  }
-  if (cl.screenshot) {
-    auto written = launch::render_to_png(config, context, *cl.screenshot);
-    if (!written) {
-      std::cerr << config.app_id << ": " << written.error() << "\n";
-      std::exit(1);
-    }
-    std::cout << std::filesystem::absolute(*cl.screenshot).string() << "\n";
-    std::cout.flush();
-    std::exit(0);
-  }
+// Without a display: the scene asked for (else the first) as
+// "zarn-<app>-<scene>.png" in the current folder.
+std::string default_screenshot_path(const LaunchConfig& config, LaunchContext& context) {
+  if (!context.scene && !config.scenes.empty()) context.scene = config.scenes.front();
+  const std::string name = config.app_id.substr(config.app_id.rfind('.') + 1);
+  return (std::filesystem::current_path() /
+          ("zarn-" + name + "-" + context.scene.value_or("live") + ".png"))
+      .string();
+}
 
+[[noreturn]] void write_screenshot_and_exit(const LaunchConfig& config,
+                                            const LaunchContext& context, const std::string& path) {
+  auto written = launch::render_to_png(config, context, path);
+  if (!written) {
+    std::cerr << config.app_id << ": " << written.error() << "\n";
+    std::exit(1);
+  }
+  std::cout << std::filesystem::absolute(path).string() << "\n";
+  std::cout.flush();
+  std::exit(0);
+}
+
+[[noreturn]] void run_window_and_exit(const LaunchConfig& config, const LaunchContext& context,
+                                      QApplication& qapp) {
   qt::QtTextRenderer& text = shared_renderer();
   HostApp app;
   ::persist::Document document = open_document(config, context);
@@ -410,6 +433,27 @@ void run_or_exit(LaunchConfig config) {
     status = qapp.exec();
   }
   std::exit(status);
+}
+
+}  // namespace
+
+void run_or_exit(LaunchConfig config) {
+  ProcessArguments process = read_process_arguments(config);
+  launch::CommandLine cl = launch::parse_command_line(process.args);
+  answer_informational_or_exit(config, cl);
+  LaunchContext context = context_or_exit(config, cl);
+
+  const bool headless = !has_display();
+  if (headless || cl.screenshot) prepare_offscreen_environment();
+  // Nothing to show a window on: render the scene asked for instead.
+  if (headless && !cl.screenshot) cl.screenshot = default_screenshot_path(config, context);
+
+  QApplication qapp(process.argc, process.argv);
+  if (I18nManager::global().current_locale().empty()) {
+    I18nManager::global().init(I18nManager::locale_from_environment());
+  }
+  if (cl.screenshot) write_screenshot_and_exit(config, context, *cl.screenshot);
+  run_window_and_exit(config, context, qapp);
 }
 
 }  // namespace zarn_ui
