@@ -81,18 +81,19 @@ ListPtr make_list(const std::vector<std::string>& items) {
   return ListPtr(list);
 }
 
-std::expected<Response, std::string> perform(const std::string& url, const std::string* form_body,
-                                             const Options& options) {
-  global_init();
-  if (should_stop(options)) return std::unexpected(std::string(cancelled_error));
-  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
-  if (!easy || !multi) return std::unexpected(std::string("could not create the HTTP client"));
+// What must outlive the transfer: the trust roots curl reads in place and
+// the header lists it keeps pointers to.
+struct RequestParts {
+  std::string roots;
+  curl_blob roots_blob{};
+  ListPtr headers;
+  ListPtr connect_to;
+};
 
-  Transfer transfer;
-  transfer.options = &options;
-  char error_buffer[CURL_ERROR_SIZE] = {};
-  CURL* e = easy.get();
+// HTTPS only, verified, bounded in time, reporting progress so a cancel flag
+// is read; redirects (https only, at most 10) when asked for.
+void set_transfer_options(CURL* e, const std::string& url, const Options& options,
+                          Transfer& transfer, char* error_buffer) {
   curl_easy_setopt(e, CURLOPT_URL, url.c_str());
   curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error_buffer);
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
@@ -112,54 +113,63 @@ std::expected<Response, std::string> perform(const std::string& url, const std::
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "https");
   }
+}
 
+// The trust roots, headers, host routing and form body of the request.
+std::expected<void, std::string> set_request_parts(CURL* e, const Options& options,
+                                                   const std::string* form_body,
+                                                   RequestParts& parts) {
   auto roots = trust_pem(options.routing.extra_ca_pem);
   if (!roots) return std::unexpected(roots.error());
-  curl_blob blob{roots->data(), roots->size(), CURL_BLOB_NOCOPY};
-  curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &blob);
+  parts.roots = std::move(*roots);
+  parts.roots_blob = {parts.roots.data(), parts.roots.size(), CURL_BLOB_NOCOPY};
+  curl_easy_setopt(e, CURLOPT_CAINFO_BLOB, &parts.roots_blob);
   // NB: the blob is the whole trust; the system's CA folder is not added.
   curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
 
-  ListPtr headers = make_list(options.headers);
-  if (headers) curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
-  ListPtr connect_to = make_list(options.routing.connect_to);
-  if (connect_to) curl_easy_setopt(e, CURLOPT_CONNECT_TO, connect_to.get());
+  parts.headers = make_list(options.headers);
+  if (parts.headers) curl_easy_setopt(e, CURLOPT_HTTPHEADER, parts.headers.get());
+  parts.connect_to = make_list(options.routing.connect_to);
+  if (parts.connect_to) curl_easy_setopt(e, CURLOPT_CONNECT_TO, parts.connect_to.get());
   if (form_body) {
     curl_easy_setopt(e, CURLOPT_POST, 1L);
     curl_easy_setopt(e, CURLOPT_POSTFIELDS, form_body->c_str());
     curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(form_body->size()));
   }
+  return {};
+}
 
-  if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) {
-    return std::unexpected(std::string("could not start the HTTP request"));
-  }
+// Drives the transfer until it is done or the options say stop (the cancel
+// flag is read at least every 50 ms); the result of a finished transfer.
+std::expected<CURLcode, std::string> run_transfer(CURLM* multi, const Options& options,
+                                                  Transfer& transfer) {
   CURLcode result = CURLE_OK;
-  bool done = false;
-  while (!done) {
+  for (;;) {
     int running = 0;
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-      curl_multi_remove_handle(multi.get(), e);
+    if (curl_multi_perform(multi, &running) != CURLM_OK)
       return std::unexpected(std::string("HTTP client failure"));
-    }
+    bool done = false;
     int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi.get(), &queued)) {
+    while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
       if (msg->msg == CURLMSG_DONE) {
         result = msg->data.result;
         done = true;
       }
     }
-    if (done) break;
+    if (done) return result;
     if (should_stop(options)) {
       transfer.stopped = true;
-      break;
+      return result;
     }
     // NB: the poll bounds how long a cancel flag can go unread.
-    curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr);
+    curl_multi_poll(multi, nullptr, 0, 50, nullptr);
   }
-  long status = 0;
-  curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
-  curl_multi_remove_handle(multi.get(), e);
+}
 
+// The response, or why there is none, in the order that tells the user most.
+std::expected<Response, std::string> outcome(const Options& options, Transfer& transfer,
+                                             CURLcode result, long status,
+                                             const char* error_buffer) {
   if (transfer.stopped) {
     if (options.cancel && options.cancel->load(std::memory_order_relaxed)) {
       return std::unexpected(std::string(cancelled_error));
@@ -173,6 +183,34 @@ std::expected<Response, std::string> perform(const std::string& url, const std::
     return std::unexpected(text);
   }
   return Response{status, std::move(transfer.body)};
+}
+
+std::expected<Response, std::string> perform(const std::string& url, const std::string* form_body,
+                                             const Options& options) {
+  global_init();
+  if (should_stop(options)) return std::unexpected(std::string(cancelled_error));
+  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+  if (!easy || !multi) return std::unexpected(std::string("could not create the HTTP client"));
+
+  Transfer transfer;
+  transfer.options = &options;
+  char error_buffer[CURL_ERROR_SIZE] = {};
+  CURL* e = easy.get();
+  set_transfer_options(e, url, options, transfer, error_buffer);
+  RequestParts parts;
+  if (auto set = set_request_parts(e, options, form_body, parts); !set)
+    return std::unexpected(set.error());
+
+  if (curl_multi_add_handle(multi.get(), e) != CURLM_OK) {
+    return std::unexpected(std::string("could not start the HTTP request"));
+  }
+  auto result = run_transfer(multi.get(), options, transfer);
+  long status = 0;
+  curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+  curl_multi_remove_handle(multi.get(), e);
+  if (!result) return std::unexpected(result.error());
+  return outcome(options, transfer, *result, status, error_buffer);
 }
 
 }  // namespace
