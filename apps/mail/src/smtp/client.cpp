@@ -211,43 +211,71 @@ Client::Step Client::next() {
 void Client::on_reply(const Reply& r) {
   switch (state_) {
     case State::Greeting:
-      if (r.code != 220) return fail("SMTP server refused the session: " + r.to_string());
-      send_command("EHLO " + opt_.helo_name);
-      state_ = State::Ehlo;
-      return;
-
     case State::Ehlo:
     case State::EhloTls:
-      return after_ehlo(r);
-
     case State::StartTlsReply:
-      if (r.code != 220) return fail("STARTTLS rejected: " + r.to_string());
-      // RFC 3207 §5 and the response-injection attacks: nothing may follow
-      // the STARTTLS reply in the clear. Such bytes are an error, never
-      // replies to the commands sent over TLS.
-      if (parser_.buffered() != 0) {
-        return fail("SMTP server sent data after the STARTTLS reply before TLS started");
-      }
-      state_ = State::AwaitTls;
-      return;
+      return on_opening_reply(r);
+    case State::AuthPlain:
+    case State::AuthLoginUser:
+    case State::AuthLoginPass:
+    case State::AuthLoginDone:
+    case State::AuthXOAuth2:
+    case State::AuthXOAuth2Error:
+      return on_auth_reply(r);
+    case State::MailFrom:
+    case State::RcptTo:
+    case State::Data:
+    case State::DataEnd:
+      return on_transaction_reply(r);
+    case State::Noop:
+    case State::Quit:
+      return on_closing_reply(r);
+    case State::AwaitTls:
+    case State::Body:
+    case State::Done:
+    case State::Failed:
+      break;
+  }
+  return fail("unexpected SMTP reply: " + r.to_string());
+}
 
+// Greeting, EHLO (before and after TLS) and the STARTTLS reply.
+void Client::on_opening_reply(const Reply& r) {
+  if (state_ == State::Greeting) {
+    if (r.code != 220) return fail("SMTP server refused the session: " + r.to_string());
+    send_command("EHLO " + opt_.helo_name);
+    state_ = State::Ehlo;
+    return;
+  }
+  if (state_ == State::Ehlo || state_ == State::EhloTls) return after_ehlo(r);
+  // State::StartTlsReply
+  if (r.code != 220) return fail("STARTTLS rejected: " + r.to_string());
+  // RFC 3207 §5 and the response-injection attacks: nothing may follow
+  // the STARTTLS reply in the clear. Such bytes are an error, never
+  // replies to the commands sent over TLS.
+  if (parser_.buffered() != 0) {
+    return fail("SMTP server sent data after the STARTTLS reply before TLS started");
+  }
+  state_ = State::AwaitTls;
+}
+
+// AUTH PLAIN, LOGIN (user, then password) and XOAUTH2 with its error challenge.
+void Client::on_auth_reply(const Reply& r) {
+  switch (state_) {
     case State::AuthPlain:
     case State::AuthLoginDone:
       if (r.code != 235) return fail("authentication failed: " + r.to_string());
       return after_auth();
-
     case State::AuthLoginUser:
       if (r.code != 334) return fail("authentication failed: " + r.to_string());
       send_command(text_codec::base64_encode(opt_.credentials->login));
       state_ = State::AuthLoginPass;
       return;
-
     case State::AuthLoginPass:
       if (r.code != 334) return fail("authentication failed: " + r.to_string());
       send_command(text_codec::base64_encode(opt_.credentials->secret));
       state_ = State::AuthLoginDone;
       return;
-
     case State::AuthXOAuth2:
       if (r.code == 235) return after_auth();
       if (r.code == 334) {
@@ -258,15 +286,18 @@ void Client::on_reply(const Reply& r) {
         return;
       }
       return fail("authentication failed: " + r.to_string());
-
-    case State::AuthXOAuth2Error:
+    default:  // State::AuthXOAuth2Error
       return fail("authentication failed: " + r.to_string());
+  }
+}
 
+// MAIL FROM, each RCPT TO, DATA and the end of the message.
+void Client::on_transaction_reply(const Reply& r) {
+  switch (state_) {
     case State::MailFrom:
       if (!r.positive()) return fail("sender rejected: " + r.to_string());
       rcpt_index_ = 0;
       return send_rcpt();
-
     case State::RcptTo:
       if (!r.positive()) {
         return fail("recipient " + opt_.envelope->recipients[rcpt_index_] +
@@ -277,33 +308,26 @@ void Client::on_reply(const Reply& r) {
       send_command("DATA");
       state_ = State::Data;
       return;
-
     case State::Data:
       if (r.code != 354) return fail("DATA rejected: " + r.to_string());
       body_pos_ = 0;
       encoder_ = DataEncoder{};
       state_ = State::Body;
       return;
-
-    case State::DataEnd:
+    default:  // State::DataEnd
       if (!r.positive()) return fail("message rejected: " + r.to_string());
       return after_transaction();
-
-    case State::Noop:
-      if (!r.positive()) noop_accepted_ = false;
-      return send_quit();
-
-    case State::Quit:
-      if (!r.positive() && opt_.quit_must_succeed) return fail("QUIT failed: " + r.to_string());
-      state_ = State::Done;
-      return;
-
-    case State::AwaitTls:
-    case State::Body:
-    case State::Done:
-    case State::Failed:
-      return fail("unexpected SMTP reply: " + r.to_string());
   }
+}
+
+// NOOP (a verification's last check) and QUIT.
+void Client::on_closing_reply(const Reply& r) {
+  if (state_ == State::Noop) {
+    if (!r.positive()) noop_accepted_ = false;
+    return send_quit();
+  }
+  if (!r.positive() && opt_.quit_must_succeed) return fail("QUIT failed: " + r.to_string());
+  state_ = State::Done;
 }
 
 void Client::after_ehlo(const Reply& r) {

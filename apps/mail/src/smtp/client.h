@@ -150,6 +150,11 @@ class Client {
   };
 
   void on_reply(const Reply& reply);
+  // on_reply's phases, each for the states named in its definition.
+  void on_opening_reply(const Reply& reply);
+  void on_auth_reply(const Reply& reply);
+  void on_transaction_reply(const Reply& reply);
+  void on_closing_reply(const Reply& reply);
   void fail(std::string text, FailureKind kind = FailureKind::Other);
   void send_command(std::string line);  // appends CRLF
   void after_ehlo(const Reply& reply);
