@@ -9,34 +9,12 @@
 
 #include "engine/imap_ops.h"
 #include "memory_transport.h"
+#include "session_fixture.h"
 
 using namespace mail;
 using namespace enginetest;
 
 namespace {
-
-template <typename T>
-T run_sync(asio::awaitable<T> work) {
-  asio::io_context io;
-  std::optional<T> out;
-  asio::co_spawn(io, std::move(work), [&](std::exception_ptr e, T value) {
-    if (e) std::rethrow_exception(e);
-    out.emplace(std::move(value));
-  });
-  io.run();
-  return std::move(*out);
-}
-
-AccountSettings account() {
-  AccountSettings a;
-  a.imap_host = "imap.example.com";
-  a.imap_port = 993;
-  a.username = "bob";
-  a.password = "pw";
-  return a;
-}
-
-const Credential password{Credential::Password{"bob", "pw"}};
 
 MessageRecord record(FolderRole folder, std::string message_id) {
   MessageRecord r;
