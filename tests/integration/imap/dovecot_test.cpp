@@ -16,24 +16,13 @@
 #include "engine/engine.h"
 #include "engine/imap_ops.h"
 #include "engine/live.h"
+#include "run_sync.h"
 #include "tls/client_context.h"
 #include "tls/tls.h"
 
 using namespace mail;
 
 namespace {
-
-template <typename T>
-T run_sync(asio::io_context& io, asio::awaitable<T> work) {
-  std::optional<T> out;
-  asio::co_spawn(io, std::move(work), [&](std::exception_ptr e, T value) {
-    if (e) std::rethrow_exception(e);
-    out.emplace(std::move(value));
-  });
-  io.restart();
-  io.run();
-  return std::move(*out);
-}
 
 std::string message(std::string_view subject, std::string_view message_id) {
   return "From: Alice Example <alice@example.com>\r\nTo: bob@example.com\r\nSubject: " +

@@ -12,24 +12,13 @@
 #include "dovecot_server.h"
 #include "engine/imap_ops.h"
 #include "engine/live.h"
+#include "run_sync.h"
 #include "tls/client_context.h"
 #include "tls/tls.h"
 
 using namespace mail;
 
 namespace {
-
-template <typename T>
-T run_sync(asio::io_context& io, asio::awaitable<T> work) {
-  std::optional<T> out;
-  asio::co_spawn(io, std::move(work), [&](std::exception_ptr e, T value) {
-    if (e) std::rethrow_exception(e);
-    out.emplace(std::move(value));
-  });
-  io.restart();
-  io.run();
-  return std::move(*out);
-}
 
 // The owner's message and a stranger's whose Message-ID the server's search
 // for the owner's also finds. The stranger's arrives later, so it has the
