@@ -300,23 +300,19 @@ void TextInput::move_to(std::size_t offset, bool extend) {
 }
 
 void TextInput::undo() {
-  if (undo_.empty()) return;
-  redo_.push_back({text_, caret_, anchor_});
-  const Snapshot s = std::move(undo_.back());
-  undo_.pop_back();
-  text_ = s.text;
-  caret_ = s.caret;
-  anchor_ = s.anchor;
-  last_edit_ = EditKind::None;
-  changed_ = true;
-  touched();
+  step_history(undo_, redo_);
 }
 
 void TextInput::redo() {
-  if (redo_.empty()) return;
-  undo_.push_back({text_, caret_, anchor_});
-  const Snapshot s = std::move(redo_.back());
-  redo_.pop_back();
+  step_history(redo_, undo_);
+}
+
+// Restores the newest snapshot of `from`, keeping the present one in `to`.
+void TextInput::step_history(std::vector<Snapshot>& from, std::vector<Snapshot>& to) {
+  if (from.empty()) return;
+  to.push_back({text_, caret_, anchor_});
+  const Snapshot s = std::move(from.back());
+  from.pop_back();
   text_ = s.text;
   caret_ = s.caret;
   anchor_ = s.anchor;

@@ -128,6 +128,7 @@ class TextInput : public Widget {
   void record_undo(EditKind kind);
   void undo();
   void redo();
+  void step_history(std::vector<Snapshot>& from, std::vector<Snapshot>& to);
   void copy();
   void cut();
   void paste();
